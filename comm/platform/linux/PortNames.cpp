@@ -1,0 +1,119 @@
+#include "PortNames.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace OrvekComm32::Platform {
+namespace {
+
+struct DeviceFamily { const char* prefix; int firstCom; };
+
+// Each family covers 32 COM numbers.
+constexpr DeviceFamily Families[] = {{"ttyS", 1}, {"ttyUSB", 33}, {"ttyACM", 65}};
+constexpr int FamilySize = 32;
+
+// A decimal number made only of digits, without leading zeros beyond "0".
+int ParseIndex(std::string_view digits)
+{
+    if (digits.empty() || digits.size() > 6 || (digits.size() > 1 && digits[0] == '0'))
+        return -1;
+    int value = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9')
+            return -1;
+        value = value * 10 + (c - '0');
+    }
+    return value;
+}
+
+std::string Trim(const std::string& text)
+{
+    const auto first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos)
+        return {};
+    const auto last = text.find_last_not_of(" \t\r\n");
+    return text.substr(first, last - first + 1);
+}
+
+// A link directory entry: a symbolic link is followed by open() itself; a
+// regular file holds the device path on its first line.
+std::string LinkEntryTarget(const std::string& entry)
+{
+    struct stat status {};
+    if (lstat(entry.c_str(), &status) != 0)
+        return {};
+    if (S_ISLNK(status.st_mode))
+        return entry;
+    if (!S_ISREG(status.st_mode))
+        return {};
+    std::ifstream file(entry);
+    std::string line;
+    std::getline(file, line);
+    return Trim(line);
+}
+
+} // namespace
+
+std::string PortLinkDirectory()
+{
+    if (const char* dir = std::getenv("CCDL_PORT_DIR"); dir && *dir)
+        return dir;
+    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime)
+        return std::string(runtime) + "/ccdownload/ports";
+    return "/tmp/ccdownload-" + std::to_string(getuid()) + "/ports";
+}
+
+int ComNumberOfDeviceName(const char* deviceName)
+{
+    if (!deviceName)
+        return 0;
+    std::string_view name(deviceName);
+    if (name.starts_with("\\\\.\\"))
+        name.remove_prefix(4);
+    if (name.size() < 4 || strncasecmp(name.data(), "COM", 3) != 0)
+        return 0;
+    const int number = ParseIndex(name.substr(3));
+    return number > 0 ? number : 0;
+}
+
+std::string FixedDeviceOfComNumber(int comNumber)
+{
+    for (const auto& family : Families)
+        if (comNumber >= family.firstCom && comNumber < family.firstCom + FamilySize)
+            return std::string("/dev/") + family.prefix + std::to_string(comNumber - family.firstCom);
+    return {};
+}
+
+int ComNumberOfFixedDevice(const std::string& ttyName)
+{
+    // Longest prefixes first would matter only if one prefix began another
+    // with digits following; "ttyS" and "ttyUSB" differ at the fourth letter.
+    for (const auto& family : Families) {
+        const std::string_view prefix(family.prefix);
+        if (!std::string_view(ttyName).starts_with(prefix))
+            continue;
+        const int index = ParseIndex(std::string_view(ttyName).substr(prefix.size()));
+        if (index >= 0 && index < FamilySize)
+            return family.firstCom + index;
+    }
+    return 0;
+}
+
+std::string ResolveDevicePath(const char* deviceName)
+{
+    const int number = ComNumberOfDeviceName(deviceName);
+    if (number == 0)
+        return {};
+    const std::string linked = LinkEntryTarget(PortLinkDirectory() + "/COM" + std::to_string(number));
+    if (!linked.empty())
+        return linked;
+    return FixedDeviceOfComNumber(number);
+}
+
+} // namespace OrvekComm32::Platform

@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Runs every benchmark program of a build folder, one after the other, so
+# that they do not compete for the two cores.
+set -euo pipefail
+build=${1:-build}
+status=0
+for program in "$build"/bench/bench_*; do
+  [[ -x "$program" ]] || continue
+  "$program" || status=1
+done
+exit $status
