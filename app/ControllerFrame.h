@@ -1,0 +1,43 @@
+#pragma once
+// The frames of the controller link: 0x7E, a 16-bit little-endian length
+// counting the command byte and the data, the command byte, the data. No
+// checksum, no end mark. Pure functions; any thread.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace ControllerFrame {
+
+constexpr std::uint8_t FrameMark = 0x7E;
+// The most data bytes the tool puts into one frame (length 513, 516 bytes in all).
+constexpr std::size_t MaxData = 512;
+
+// Commands sent by the tool; the controller acknowledges each with the same
+// code, and answers 2 and 3 to the connect and disconnect requests.
+enum TCode : std::uint8_t {
+    Connect = 0x02,
+    Disconnect = 0x03,
+    OffSequence = 0x04,
+    OnSequence = 0x05,
+    ComputerSequence = 0x06,
+    VideoSequence = 0x07,
+    LineSettings = 0x08,
+};
+
+// The frame of `code` with the first MaxData bytes of `data`.
+std::vector<std::uint8_t> Build(std::uint8_t code, std::span<const std::uint8_t> data = {});
+
+// 7E 03 00 08, then the parity and baud item indexes, each cut to one byte
+// (so that no selection, -1, gives 0xFF).
+std::vector<std::uint8_t> BuildLineSettings(int parityIndex, int baudIndex);
+
+// The code that a received package carries: its byte 3 when it begins with
+// the frame mark. The length field and the bytes after the code are not
+// looked at, so one package holding two frames gives the first one's code.
+// A package of fewer than 4 bytes carries no code.
+std::optional<std::uint8_t> ReceivedCode(std::span<const std::uint8_t> package);
+
+} // namespace ControllerFrame
