@@ -1,0 +1,98 @@
+#include "Application.h"
+
+#include <vector>
+
+#include <QMessageBox>
+#include <QPointer>
+
+#include "Exception.h"
+#include "LangQt.h"
+
+namespace Application {
+
+namespace {
+
+std::function<void(QMessageBox&)> MessageObserver;
+std::function<void()> TerminateHandler;
+bool TerminateAsked = false;
+std::vector<QPointer<QWidget>> Forms;
+
+} // namespace
+
+QString Title()
+{
+    return QCoreApplication::applicationName();
+}
+
+void ShowMessage(const QString& text)
+{
+    QMessageBox box(QMessageBox::NoIcon, Title(), text, QMessageBox::Ok);
+    if (MessageObserver)
+        MessageObserver(box);
+    box.exec();
+}
+
+void ShowException(const std::exception* error)
+{
+    const auto* libraryError = dynamic_cast<const Exception*>(error);
+    ShowMessage(libraryError ? LangQString(libraryError->Message()) : QString());
+}
+
+void Terminate()
+{
+    TerminateAsked = true;
+    if (TerminateHandler)
+        TerminateHandler();
+    else
+        QCoreApplication::quit();
+}
+
+bool Terminated()
+{
+    return TerminateAsked;
+}
+
+void OwnForm(QWidget* form)
+{
+    Forms.emplace_back(form);
+}
+
+void ReleaseForms()
+{
+    // Later forms first, as their owner would destroy them.
+    while (!Forms.empty()) {
+        delete Forms.back().data();
+        Forms.pop_back();
+    }
+}
+
+void SetMessageObserver(std::function<void(QMessageBox&)> observer)
+{
+    MessageObserver = std::move(observer);
+}
+
+void SetTerminateHandler(std::function<void()> handler)
+{
+    TerminateHandler = std::move(handler);
+}
+
+void ResetTerminated()
+{
+    TerminateAsked = false;
+}
+
+} // namespace Application
+
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+
+bool TApplication::notify(QObject* receiver, QEvent* event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception& error) {
+        Application::ShowException(&error);
+    } catch (...) {
+        Application::ShowException(nullptr);
+    }
+    return false;
+}

@@ -1,0 +1,56 @@
+#pragma once
+// What the tool's windows ask of the application object: its title, modal
+// messages, the display of an escaped exception, the terminate request, and
+// the forms it owns.
+//
+// Threads: window thread only.
+
+#include <exception>
+#include <functional>
+
+#include <QApplication>
+#include <QString>
+
+class QMessageBox;
+class QWidget;
+
+namespace Application {
+
+// The title of every message box.
+QString Title();
+
+// A modal message box with the application's title and an OK button. It
+// runs a nested event loop, so timers keep firing until it is closed.
+void ShowMessage(const QString& text);
+
+// The display of an exception that escaped a handler or the start-up: the
+// library's Exception shows its message, anything else an empty one.
+void ShowException(const std::exception* error);
+
+// Asks the event loop to end. Asked before the loop runs, the loop does not
+// start (main checks Terminated()).
+void Terminate();
+bool Terminated();
+
+// Forms owned by the application live until ReleaseForms, which main calls
+// after the event loop has ended.
+void OwnForm(QWidget* form);
+void ReleaseForms();
+
+// Test seams. The observer sees each message box just before it runs, so a
+// test can read its text and close it, at once or once a condition holds;
+// the box itself runs as in the program. The terminate handler replaces
+// ending the event loop. Pass an empty function to restore the default.
+void SetMessageObserver(std::function<void(QMessageBox&)> observer);
+void SetTerminateHandler(std::function<void()> handler);
+void ResetTerminated();
+
+} // namespace Application
+
+// The application object of the program: an exception that escapes an
+// event handler is shown and the event loop goes on.
+class TApplication : public QApplication {
+public:
+    TApplication(int& argc, char** argv);
+    bool notify(QObject* receiver, QEvent* event) override;
+};
