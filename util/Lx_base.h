@@ -108,8 +108,9 @@ private:
 // AppLang.FromGBK.
 TOrvekString LangText(const TLangTextSet& set, std::size_t index);
 
-// Character set conversions through iconv. Invalid input bytes become '?'
-// (to GBK) or U+FFFD (to UTF-8).
+// Character set conversions through iconv. Each character the target
+// lacks, and each invalid input byte, becomes '?' (to GBK) or U+FFFD (to
+// UTF-8).
 TOrvekString Utf8ToGbk(const char* utf8);
 // Decodes an 8-bit text by a font character set: 134 GBK, 136 Big5,
 // anything else Windows-1252.
