@@ -8,6 +8,8 @@
 // so Timer1Timer may run inside another handler, itself included.
 
 #include <cstdint>
+#include <initializer_list>
+#include <vector>
 
 #include <QMainWindow>
 
@@ -18,6 +20,7 @@ class QPlainTextEdit;
 class QPushButton;
 class QTimer;
 class TForm2;
+class Exception;
 
 namespace OrvekComm32 {
 class TLxCommDevice;
@@ -107,8 +110,21 @@ public slots:
 private:
     // The sensor dialog reads ChannelLevels for its starting values.
     friend class TForm2;
+class Exception;
 
     void SendSequenceFrame(int code);
+
+    void _CreateControls();
+    void _LayOutControls();
+    void _SetDesignTimeProperties();
+    void _ConnectHandlers();
+    void _ApplyPackageSettings();
+    void _ReportDeviceFailure(const Exception& error);
+    void _WriteFrame(const std::vector<std::uint8_t>& frame);
+    void _ActOnCode(std::uint8_t code);
+    void _ResendLinkRequest();
+    void _CheckPortNumberEdit(QLineEdit* edit, std::int32_t& accepted);
+    void _SendService(std::initializer_list<unsigned char> command);
 
     std::int32_t Edit2Number = 0;
     std::int32_t Edit3Number = 0;
