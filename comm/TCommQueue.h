@@ -4,8 +4,10 @@
 //
 // Threads: In from one thread and Out from another may run at the same
 // time. fSetBufSize and Purge reset both indices; they take the queue's
-// Guard, which the engine's worker threads also hold around their own In and
-// Out calls, so that a reset never meets a worker half-way through a copy.
+// Guard, which the engine's worker threads (and the engine's own Read, Write
+// and Command) also hold around their In and Out calls, so that a reset never
+// meets a copy half-way. A caller that uses In or Out directly, beside the
+// engine, must be the one that resizes and purges, or hold Guard too.
 
 #include <atomic>
 #include <mutex>
@@ -24,6 +26,8 @@ public:
     // storage cannot be had, keeping the old storage.
     void fSetBufSize(long Size);
 
+    // Each returns the number of bytes moved: 0 without storage, for a null
+    // pointer, a count below 1, a full queue (In) or an empty one (Out).
     long In(const char* Byte);
     long In(const char* Data, long Count);
     long Out(char* Byte);
@@ -42,10 +46,14 @@ public:
     std::mutex Guard;
 
 private:
+    void _Release();
+
     std::atomic<long> Size;
-    std::atomic<long> Head{0};
-    std::atomic<long> Tail{0};
-    std::atomic<char*> Buffer{nullptr};
+    // Each index is written by one side only; apart so that the producer's
+    // stores do not keep invalidating the consumer's line and back.
+    alignas(64) std::atomic<long> Head{0};
+    alignas(64) std::atomic<long> Tail{0};
+    alignas(64) std::atomic<char*> Buffer{nullptr};
 };
 
 } // namespace OrvekComm32
