@@ -1,0 +1,197 @@
+// The operating-system facts of the about box: the Windows naming rule,
+// lazy gathering, the 255-byte texts and the Linux sources.
+#include "SysInfoLinux.h"
+#include "TSysInfo.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <pwd.h>
+#include <string>
+#include <sys/utsname.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+using namespace TOrvekFuncs;
+namespace fs = std::filesystem;
+
+namespace {
+
+TWindowsVersionInfo Nt(std::uint32_t major, std::uint32_t minor, std::uint32_t build, std::string csd = "")
+{
+    return {VER_PLATFORM_WIN32_NT, major, minor, build, std::move(csd)};
+}
+
+TWindowsVersionInfo Win9x(std::uint32_t minor, std::uint32_t build)
+{
+    return {1, 4, minor, build, "A"};
+}
+
+} // namespace
+
+TEST(WindowsOsName, NamesTheNtFamilyByVersion)
+{
+    EXPECT_EQ(WindowsOsName(Nt(5, 0, 2195)), "Windows 2000");
+    EXPECT_EQ(WindowsOsName(Nt(5, 1, 2600)), "Windows XP");
+    EXPECT_EQ(WindowsOsName(Nt(5, 2, 3790)), "Windows 2003");
+    for (auto version : {Nt(4, 0, 1381), Nt(6, 0, 6000), Nt(6, 1, 7601), Nt(10, 0, 19045), Nt(5, 3, 1)})
+        EXPECT_EQ(WindowsOsName(version), "Windows NT") << version.MajorVersion << '.' << version.MinorVersion;
+}
+
+TEST(WindowsOsName, NamesTheOlderFamilyByMinorVersionAndBuild)
+{
+    EXPECT_EQ(WindowsOsName(Win9x(0, 950)), "Windows 95");
+    EXPECT_EQ(WindowsOsName(Win9x(0, 1110)), "Windows 95");
+    EXPECT_EQ(WindowsOsName(Win9x(0, 1111)), "Windows 95 OSR2");
+    EXPECT_EQ(WindowsOsName(Win9x(10, 1998)), "Windows 98");
+    EXPECT_EQ(WindowsOsName(Win9x(10, 2221)), "Windows 98");
+    EXPECT_EQ(WindowsOsName(Win9x(10, 2222)), "Windows 98 SE");
+    EXPECT_EQ(WindowsOsName(Win9x(90, 3000)), "Windows ME");
+    EXPECT_EQ(WindowsOsName(Win9x(3, 3000)), "Windows");
+    EXPECT_EQ(WindowsOsName({1, 3, 95, 3000, ""}), "Windows");
+    // These systems keep their version in the build's high word; only the
+    // low 16 bits are the build.
+    EXPECT_EQ(WindowsOsName(Win9x(0, 0x040003B6)), "Windows 95");
+}
+
+TEST(WindowsOsName, FactsKeepTheServicePackOnTheNtFamilyOnly)
+{
+    const TOsFacts xp = OsFactsFromWindowsVersion(Nt(5, 1, 2600, "Service Pack 2"));
+    EXPECT_TRUE(xp.VersionKnown);
+    EXPECT_EQ(xp.OsName, "Windows XP");
+    EXPECT_EQ(xp.CsdVersion, "Service Pack 2");
+    EXPECT_EQ(xp.PlatformId, 2u);
+    EXPECT_EQ(xp.MinorVersion, 1u);
+
+    const TOsFacts win95 = OsFactsFromWindowsVersion(Win9x(0, 0x04000457));
+    EXPECT_EQ(win95.OsName, "Windows 95 OSR2");
+    EXPECT_EQ(win95.BuildNumber, 1111u);
+    EXPECT_EQ(win95.CsdVersion, "");
+}
+
+TEST(TSysInfo, GathersOnceOnFirstRead)
+{
+    int queries = 0;
+    TSysInfo info([&queries] {
+        ++queries;
+        return OsFactsFromWindowsVersion(Nt(5, 1, 2600, "Service Pack 2"));
+    });
+    EXPECT_FALSE(info.Loaded());
+    EXPECT_EQ(queries, 0);
+    EXPECT_EQ(info.MajorVersion(), 5u);
+    EXPECT_TRUE(info.Loaded());
+    EXPECT_STREQ(info.OsName(), "Windows XP");
+    EXPECT_STREQ(info.CsdVersion(), "Service Pack 2");
+    EXPECT_EQ(info.BuildNumber(), 2600u);
+    EXPECT_EQ(queries, 1);
+    info.fGetOsInfo();
+    EXPECT_EQ(queries, 2);
+}
+
+TEST(TSysInfo, FailedVersionQueryLeavesVersionEmptyButReadsTheUser)
+{
+    TOsFacts facts;
+    facts.OsName = "ignored";
+    facts.MajorVersion = 9;
+    facts.RegOwner = "Ann Lee";
+    TSysInfo info([facts] { return facts; });
+    EXPECT_STREQ(info.OsName(), "");
+    EXPECT_EQ(info.MajorVersion(), 0u);
+    EXPECT_EQ(info.PlatformId(), 0u);
+    EXPECT_STREQ(info.RegOwner(), "Ann Lee");
+    EXPECT_STREQ(info.RegOrganization(), "");
+}
+
+TEST(TSysInfo, TextsHoldAtMost255BytesAndWholeCharacters)
+{
+    TOsFacts facts;
+    facts.VersionKnown = true;
+    facts.OsName = std::string(300, 'x');
+    facts.RegOwner = std::string(254, 'a') + "\xC3\xA9";               // é straddles byte 255
+    facts.RegOrganization = std::string(252, 'b') + "\xE5\xAD\x97";   // 字 ends at byte 255
+    facts.CsdVersion = std::string(255, 'c');
+    TSysInfo info([facts] { return facts; });
+    EXPECT_EQ(std::string(info.OsName()), std::string(255, 'x'));
+    EXPECT_EQ(std::string(info.RegOwner()), std::string(254, 'a'));
+    EXPECT_EQ(std::string(info.RegOrganization()), facts.RegOrganization);
+    EXPECT_EQ(std::string(info.CsdVersion()), facts.CsdVersion);
+}
+
+TEST(SysInfoLinux, KernelReleaseGivesTheVersionNumbers)
+{
+    struct Case { const char* release; std::uint32_t major, minor, patch; };
+    const Case cases[] = {
+        {"6.8.0-45-generic", 6, 8, 0},
+        {"5.15.153.1-microsoft-standard-WSL2", 5, 15, 153},
+        {"4.19", 4, 19, 0},
+        {"6.1.0-rc3", 6, 1, 0},
+        {"3", 3, 0, 0},
+        {"", 0, 0, 0},
+        {"abc", 0, 0, 0},
+        {"99999999999.2.3", UINT32_MAX, 2, 3},
+    };
+    for (const Case& c : cases) {
+        const auto version = SysInfoLinux::ParseKernelRelease(c.release);
+        EXPECT_EQ(version.Major, c.major) << c.release;
+        EXPECT_EQ(version.Minor, c.minor) << c.release;
+        EXPECT_EQ(version.Patch, c.patch) << c.release;
+    }
+}
+
+TEST(SysInfoLinux, PrettyNameIsUnquoted)
+{
+    using SysInfoLinux::PrettyNameOfOsRelease;
+    EXPECT_EQ(PrettyNameOfOsRelease("NAME=\"Debian GNU/Linux\"\nPRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\nID=debian\n"),
+              "Debian GNU/Linux 12 (bookworm)");
+    EXPECT_EQ(PrettyNameOfOsRelease("PRETTY_NAME='Single Quoted'\n"), "Single Quoted");
+    EXPECT_EQ(PrettyNameOfOsRelease("PRETTY_NAME=Plain\n"), "Plain");
+    EXPECT_EQ(PrettyNameOfOsRelease("PRETTY_NAME=\"Say \\\"hi\\\" \\\\o/\"\n"), "Say \"hi\" \\o/");
+    EXPECT_EQ(PrettyNameOfOsRelease("#PRETTY_NAME=\"Commented\"\nNAME=Only\n"), "");
+    EXPECT_EQ(PrettyNameOfOsRelease("XPRETTY_NAME=No\n"), "");
+    EXPECT_EQ(PrettyNameOfOsRelease(""), "");
+}
+
+TEST(SysInfoLinux, FullNameIsTheFirstCommentField)
+{
+    EXPECT_EQ(SysInfoLinux::FullNameOfGecos("Ann Lee,Room 12,555-1234,"), "Ann Lee");
+    EXPECT_EQ(SysInfoLinux::FullNameOfGecos("Ann Lee"), "Ann Lee");
+    EXPECT_EQ(SysInfoLinux::FullNameOfGecos(",,,"), "");
+    EXPECT_EQ(SysInfoLinux::FullNameOfGecos(nullptr), "");
+}
+
+TEST(SysInfoLinux, FactsComeFromUnameOsReleaseAndThePasswordDatabase)
+{
+    const fs::path osRelease = fs::temp_directory_path() / ("ccdl-os-release-" + std::to_string(getpid()));
+    std::ofstream(osRelease) << "NAME=Test\nPRETTY_NAME=\"Test Linux 1.0\"\n";
+    const char* savedOrganization = std::getenv("ORGANIZATION");
+    const std::string saved = savedOrganization ? savedOrganization : "";
+
+    setenv("ORGANIZATION", "Acme Works", 1);
+    const TOsFacts facts = SysInfoLinux::LinuxOsFacts({"/nonexistent/os-release", osRelease.string()});
+    unsetenv("ORGANIZATION");
+    const TOsFacts plain = SysInfoLinux::LinuxOsFacts({"/nonexistent/os-release"});
+    if (savedOrganization)
+        setenv("ORGANIZATION", saved.c_str(), 1);
+    fs::remove(osRelease);
+
+    utsname system {};
+    ASSERT_EQ(uname(&system), 0);
+    const auto kernel = SysInfoLinux::ParseKernelRelease(system.release);
+    EXPECT_TRUE(facts.VersionKnown);
+    EXPECT_EQ(facts.OsName, "Test Linux 1.0");
+    EXPECT_EQ(facts.MajorVersion, kernel.Major);
+    EXPECT_EQ(facts.MinorVersion, kernel.Minor);
+    EXPECT_EQ(facts.BuildNumber, kernel.Patch & 0xFFFF);
+    EXPECT_GT(facts.MajorVersion, 0u);
+    EXPECT_EQ(facts.CsdVersion, system.machine);
+    EXPECT_EQ(facts.RegOrganization, "Acme Works");
+    EXPECT_EQ(plain.OsName, "Linux");
+    EXPECT_EQ(plain.RegOrganization, "");
+
+    const passwd* entry = getpwuid(geteuid());
+    ASSERT_NE(entry, nullptr);
+    const std::string fullName = SysInfoLinux::FullNameOfGecos(entry->pw_gecos);
+    EXPECT_EQ(facts.RegOwner, fullName.empty() ? std::string(entry->pw_name) : fullName);
+    EXPECT_FALSE(facts.RegOwner.empty());
+}
