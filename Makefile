@@ -1,26 +1,56 @@
 # ccdownload: the two commands of the README, and a few for developers.
 #   make run    install what is missing, build, start the controller simulator and the tool
-#   make test   install what is missing, build, run every test
+#   make test   install what is missing, build, run every test: a normal build, an
+#               AddressSanitizer + UndefinedBehaviorSanitizer build, a ThreadSanitizer
+#               build, and a bounded run of each fuzz target
+#   make check  the normal build's tests only (quick, for development)
 #   make bench  build and print the benchmark figures
 
 BUILD   ?= build
 JOBS    ?= 2
-CMAKE_FLAGS ?=
+FUZZ_SECONDS ?= 30
 GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
+CTEST   := ctest --output-on-failure -j $(JOBS)
 
-.PHONY: all setup build run test bench clean
+.PHONY: all setup build check test test-asan test-tsan fuzz run bench clean
 
 all: build
 
 setup:
 	@scripts/setup.sh
 
+# configure(folder, extra cmake flags)
+define configure
+	@if [ ! -f $(1)/CMakeCache.txt ]; then cmake -S . -B $(1) $(GENERATOR) $(2); fi
+endef
+
 build: setup
-	@if [ ! -f $(BUILD)/CMakeCache.txt ]; then cmake -S . -B $(BUILD) $(GENERATOR) $(CMAKE_FLAGS); fi
+	$(call configure,$(BUILD),)
 	cmake --build $(BUILD) -j $(JOBS)
 
-test: build
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+check: build
+	cd $(BUILD) && $(CTEST)
+
+test: check test-asan test-tsan fuzz
+
+test-asan: setup
+	$(call configure,build-asan,-DCCDL_SANITIZE=address)
+	cmake --build build-asan -j $(JOBS)
+	cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp \
+	  $(CTEST)
+
+test-tsan: setup
+	$(call configure,build-tsan,-DCCDL_SANITIZE=thread)
+	cmake --build build-tsan -j $(JOBS)
+	cd build-tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/scripts/tsan.supp" \
+	  $(CTEST)
+
+fuzz: setup
+	$(call configure,build-fuzz,-DCCDL_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang)
+	cmake --build build-fuzz -j $(JOBS) --target fuzz_targets
+	scripts/fuzz.sh build-fuzz $(FUZZ_SECONDS)
 
 run: build
 	@scripts/run.sh $(BUILD)
@@ -29,4 +59,4 @@ bench: build
 	@scripts/bench.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) build-*
+	rm -rf $(BUILD) build-asan build-tsan build-fuzz
