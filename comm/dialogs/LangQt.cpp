@@ -1,5 +1,7 @@
 #include "LangQt.h"
 
+#include <QStringList>
+
 using namespace TOrvekFuncs;
 
 QString LangQString(const TOrvekString& text)
@@ -12,11 +14,32 @@ QString LangQText(const TLangTextSet& set, std::size_t index)
     return LangQString(LangText(set, index));
 }
 
+namespace {
+
+// The Windows faces the library names are rarely installed here, and
+// fontconfig's default stand-in is much wider than they are, which runs
+// the dialogs' fixed-position labels into each other. Offer faces of
+// similar width first; Qt takes the first one installed.
+void RegisterFaceSubstitutes()
+{
+    static const bool registered = [] {
+        QFont::insertSubstitutions(TAppLang::Str_MsSansSerif,
+                                   {"Nimbus Sans", "Liberation Sans", "Arimo", "Arial", "Helvetica"});
+        const QStringList cjk = {"Noto Sans CJK SC", "Noto Sans CJK TC", "WenQuanYi Zen Hei", "Droid Sans Fallback"};
+        QFont::insertSubstitutions(QString::fromUtf8("宋体"), cjk);
+        QFont::insertSubstitutions(QString::fromUtf8("細明體"), cjk);
+        return true;
+    }();
+    (void)registered;
+}
+
+} // namespace
+
 QFont LangDialogFont(int pointSize)
 {
     // The face name is stored in the language's own coding (宋体 in GBK,
-    // 細明體 in Big5); fontconfig substitutes an installed CJK face when the
-    // named one is missing.
+    // 細明體 in Big5).
+    RegisterFaceSubstitutes();
     QFont font(LangQString(AppLang.FontName()));
     font.setPointSize(pointSize > 0 ? pointSize : AppLang.FontSize());
     return font;

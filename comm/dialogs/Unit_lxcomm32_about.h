@@ -4,6 +4,8 @@
 // machine's operating system and registered user.
 //
 // Threads: window thread only (construction, exec, link clicks).
+// The links open through QDesktopServices::openUrl, so a handler set with
+// QDesktopServices::setUrlHandler for "https" or "mailto" receives them.
 //
 // Usage, as the settings dialog does it:
 //   TForm_LXComm32_About about(nullptr, "TLxCommDevice");
@@ -13,6 +15,7 @@
 #include <QString>
 
 #include "Lx_base.h"
+#include "TSysInfo.h"
 
 class QLabel;
 class QPushButton;
@@ -23,8 +26,8 @@ class TForm_LXComm32_About : public QDialog {
 
 public:
     // `name` is the class name of the component shown in the caption and
-    // in LabelCaption (for example "TLxCommDevice"). The box is parentless
-    // when `owner` is null and is then centred on the screen.
+    // in LabelCaption (for example "TLxCommDevice"). `owner` may be null;
+    // the box is centred on the screen either way.
     TForm_LXComm32_About(QWidget* owner, const QString& name);
     ~TForm_LXComm32_About() override;
 
@@ -45,6 +48,10 @@ public:
         txtCount
     };
 
+    static constexpr const char* Fmt_OSVer = "%s %d.%02d.%04d %s";
+    // Name, version, build and service pack, as LabelOSVer shows them.
+    static TOrvekFuncs::TOrvekString OsVersionText(TOrvekFuncs::TSysInfo& info);
+
 public slots:
     void LabelHomepageClick();
     void LabelEmailClick();
@@ -56,6 +63,9 @@ protected:
 private:
     void _CreateControls();
     void _ShowTexts(const QString& name);
+    void _FitCaption();
+    void _ShowSystem();
+    QLabel* _NewLabel(const char* name, int left, int top);
 
     QLabel* Image1 = nullptr;
     QLabel* LabelCaption = nullptr;
