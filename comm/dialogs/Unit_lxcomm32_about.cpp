@@ -73,6 +73,17 @@ void MakeLink(QLabel* label)
     label->setCursor(Qt::PointingHandCursor);
 }
 
+// A click is a left release over the label that was pressed; a press
+// dragged off the label opens nothing.
+bool IsClickOn(QObject* label, QEvent* event)
+{
+    if (event->type() != QEvent::MouseButtonRelease)
+        return false;
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    return mouse->button() == Qt::LeftButton &&
+           static_cast<QWidget*>(label)->rect().contains(mouse->position().toPoint());
+}
+
 QString TextOf(TForm_LXComm32_About::TextIndex index)
 {
     return LangQText(TForm_LXComm32_About::TextSet(), index);
@@ -206,11 +217,7 @@ void TForm_LXComm32_About::_ShowSystem()
 
 bool TForm_LXComm32_About::eventFilter(QObject* watched, QEvent* event)
 {
-    // A click is a release over the label that was pressed; a press
-    // dragged off the label opens nothing.
-    const auto* mouse = static_cast<QMouseEvent*>(event);
-    if (event->type() == QEvent::MouseButtonRelease && mouse->button() == Qt::LeftButton &&
-        static_cast<QWidget*>(watched)->rect().contains(mouse->position().toPoint())) {
+    if (IsClickOn(watched, event)) {
         if (watched == LabelHomepage) {
             LabelHomepageClick();
             return true;

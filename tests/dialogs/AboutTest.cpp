@@ -217,7 +217,14 @@ TEST(AboutBox, LinksAreBlueUnderlinedAndOpenTheirAddress)
         EXPECT_EQ(link->cursor().shape(), Qt::PointingHandCursor) << name;
         EXPECT_FALSE(Label(about, "LabelVersion")->font().underline());
     }
-    QTest::mouseClick(Label(about, "LabelHomepage"), Qt::LeftButton);
+    // A press dragged off the link opens nothing; a right click neither.
+    QLabel* homepage = Label(about, "LabelHomepage");
+    QTest::mousePress(homepage, Qt::LeftButton, {}, QPoint(2, 2));
+    QTest::mouseRelease(homepage, Qt::LeftButton, {}, QPoint(2, homepage->height() + 20));
+    QTest::mouseClick(homepage, Qt::RightButton);
+    EXPECT_TRUE(desktop.Opened.isEmpty());
+
+    QTest::mouseClick(homepage, Qt::LeftButton);
     QTest::mouseClick(Label(about, "LabelEmail"), Qt::LeftButton);
     QTest::mouseClick(Label(about, "LabelVersion"), Qt::LeftButton);
     ASSERT_EQ(desktop.Opened.size(), 2);
