@@ -63,17 +63,6 @@ TEST(PortName, FormatsAnyNumber)
         EXPECT_EQ(TCommSerialPortInfo::PortNo(TCommSerialPortInfo::PortName(number)), number);
 }
 
-TEST(PortListSortCompare, OrdersByNumberNotByText)
-{
-    TCommPortList list;
-    for (const char* name : {"COM10", "COM9", "COM10", "LPT1"})
-        list.Add({name, {}, {}});
-    EXPECT_GT(TCommSerialPortInfo::PortListSortCompare(&list, 0, 1), 0);
-    EXPECT_LT(TCommSerialPortInfo::PortListSortCompare(&list, 1, 0), 0);
-    EXPECT_EQ(TCommSerialPortInfo::PortListSortCompare(&list, 0, 2), 0);
-    EXPECT_EQ(TCommSerialPortInfo::PortListSortCompare(&list, 3, 1), -9);
-}
-
 TEST(ListFromSystem, FiltersNormalisesAndSortsByNumber)
 {
     const TCommSerialPortInfo info(Data({"COM3", "com10", "COM1", "LPT1", "COMX", "COM0", "", "Com2 "}));
@@ -128,18 +117,3 @@ TEST(Refresh, RebuildsTheListFromTheCurrentValues)
     EXPECT_THAT(Names(info), ElementsAre("COM1", "COM2", "COM3", "COM4"));
 }
 
-TEST(TCommPortList, CustomSortIsStableAndMovesWholeEntries)
-{
-    TCommPortList list;
-    list.Add({"COM4", "/dev/four", "d"});
-    list.Add({"COM2", "/dev/two-a", "a"});
-    list.Add({"COM3", "/dev/three", "c"});
-    list.Add({"COM2", "/dev/two-b", "b"});
-    list.CustomSort(TCommSerialPortInfo::PortListSortCompare);
-    ASSERT_EQ(list.Count(), 4);
-    const char* expected[] = {"/dev/two-a", "/dev/two-b", "/dev/three", "/dev/four"};
-    for (int i = 0; i < 4; ++i)
-        EXPECT_EQ(list.Entry(i).DevicePath, expected[i]);
-    EXPECT_EQ(list.Entry(1).Description, "b");
-    EXPECT_THROW(list.Strings(4), std::out_of_range);
-}

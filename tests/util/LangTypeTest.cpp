@@ -120,17 +120,6 @@ TEST(LocaleEnvironment, FirstNonEmptyVariableGivesTheLanguage)
     }
 }
 
-TEST(LocaleEnvironment, FreshObjectFollowsTheEnvironment)
-{
-    LocaleEnvironment env;
-    env.Use(nullptr, nullptr, "zh_CN.UTF-8");
-    EXPECT_EQ(TAppLang().LangType(), ltGbk);
-    env.Use(nullptr, "zh_HK.UTF-8", "zh_CN.UTF-8");
-    EXPECT_EQ(TAppLang().LangType(), ltBig5);
-    env.Use("en_GB.UTF-8", "zh_HK.UTF-8", "zh_CN.UTF-8");
-    EXPECT_EQ(TAppLang().LangType(), ltEnglish);
-}
-
 TEST(AppLangSetters, CharsetChangesTheTypeButNotTheFont)
 {
     TAppLang lang(0x0409);
