@@ -83,6 +83,10 @@ public:
     // is closed; longer commands are refused and nothing is sent.
     void SendServiceCommand(const unsigned char* Cmd, int Count);
 
+    // A new, hidden sensor channel dialog owned by the application, which
+    // starts from ChannelLevels and sends through SendServiceCommand.
+    TForm2* CreateSensorDialog();
+
 public slots:
     void ButtonSetClick();
     void Button1Click();
