@@ -3,19 +3,36 @@
 // by frame marks (head, tail, control byte) or by silent intervals, and
 // frames outgoing packages.
 //
-// Threads: ReadPackage, WritePackage, the purges and the setters run on the
-// owner's thread. fNewCommNotify runs on whatever thread the engine reports
-// on. The layer's own thread closes time-out packages. The package event
-// fires on the thread that found the package: the engine's notifying thread
-// for framed types, the layer thread for cptFrameTimeout.
+// Threads:
+// - The owner's thread (one thread at a time): the constructor and the
+//   destructor, ReadPackage, WritePackage, the purges and the setters.
+// - fNewCommNotify runs on whatever thread the engine reports on, several
+//   at once if the engine does so.
+// - The layer's own thread closes time-out packages.
+// - The package event fires on the thread that found the package: the
+//   engine's notifying thread for the framed types, the layer thread for
+//   cptFrameTimeout. A handler may call ReadPackage or WritePackage (the
+//   layer holds none of its locks while it calls out) but must not destroy
+//   the layer: the destructor waits for the notifications in flight and for
+//   the layer thread.
+// - Readers of the properties (Active() ... PackageInterval()) and the
+//   frame bytes may run on any thread.
+//
+// Locks: ReceiveLock is held by each reception step (head/tail and
+// time-out) and SendLock by each sending step; the setters and purges take
+// the one of the side they empty, and re-allocation takes both. Each
+// package queue has one producer and one consumer and takes no lock: the
+// receive queue is filled under ReceiveLock and read by the owner, the
+// transmit queue is filled by the owner and read under SendLock.
 
 #include <atomic>
-#include <condition_variable>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <thread>
 
+#include "PackageCodec.h"
 #include "TComm32.h"
 #include "TEvent.h"
 #include "TObject.h"
@@ -29,7 +46,12 @@ struct TCommPackageHead {
     std::uint32_t Length;
     unsigned char Data[1]; // the rest of the record
 };
+static_assert(offsetof(TCommPackageHead, Data) == sizeof(std::uint32_t));
 
+// A ring of equal-sized slots, one package record each, for one producer
+// thread (In) and one consumer thread (Out, Read, Count). A queue of n
+// slots holds n - 1 packages. SetQueue, fRemoveQueue and Empty reset both
+// indices: the caller must keep the other side out while they run.
 class TCommPackageQueue {
 public:
     TCommPackageQueue(unsigned long Count, unsigned long SlotSize);
@@ -37,7 +59,12 @@ public:
     TCommPackageQueue(const TCommPackageQueue&) = delete;
     TCommPackageQueue& operator=(const TCommPackageQueue&) = delete;
 
-    void SetQueue(long Count, long SlotSize);
+    // Makes an empty queue of Count slots (at least 2) of SlotSize bytes (at
+    // least 32). False, with the queue left exactly as it was, when the
+    // storage would exceed a 32-bit byte count or cannot be had.
+    bool SetQueue(long Count, long SlotSize);
+    // Each copies one whole slot; false without storage or when the queue
+    // is full (In) or holds fewer packages than asked for (Out, Read).
     bool In(const void* Record);
     bool Out(void* Record);
     bool Read(void* Record, unsigned long Index);
@@ -47,10 +74,30 @@ public:
     std::uint32_t Capacity() const;
     std::uint32_t SlotSize() const;
     std::uint32_t Count() const;
+
+private:
+    friend class TCommPackage;
+    // In place of In and Out, for a caller that fills or reads a slot
+    // itself: the free slot (null when full), then _CommitIn to publish it;
+    // the oldest slot (null when empty), then _CommitOut to release it.
+    unsigned char* _InSlot();
+    void _CommitIn();
+    const unsigned char* _OutSlot() const;
+    void _CommitOut();
+
+    std::unique_ptr<unsigned char[]> Storage;
+    // Each index is written by one side only; apart, so that the producer's
+    // stores do not keep taking the consumer's cache line and back.
+    alignas(64) std::atomic<std::uint32_t> OutIndex {0};
+    alignas(64) std::atomic<std::uint32_t> InIndex {0};
+    alignas(64) std::uint32_t FCapacity = 2;
+    std::uint32_t FSlotSize = 32;
 };
 
 class TCommPackage : public TObject {
 public:
+    // Hooks into Comm's notify event; Comm must outlive the layer. Throws
+    // std::system_error when the layer thread cannot be started.
     explicit TCommPackage(TComm32* Comm);
     ~TCommPackage() override;
 
@@ -61,9 +108,12 @@ public:
     virtual void CallNotify(int NotifyType);
 
     void fSetActive(bool Value);
+    // A queue or package size whose storage would exceed a 32-bit byte
+    // count, or that cannot be allocated, is refused: the old size stays.
     void fSetQSize(unsigned long Value);
     void fSetPkgSz(unsigned long Value);
     void fSetPkgType(TCommPackageType Value);
+    // An interval of 0 waits 1 ms, so that the layer thread never spins.
     void fSetPkgInterval(unsigned long Milliseconds);
     void fSetDblFrameMark(bool Value);
     void fNewCommNotify(TObject* Sender, int NotifyType);
@@ -76,12 +126,45 @@ public:
     unsigned long PackageInterval() const;
 
     // Written directly by the frame settings object; they apply from the
-    // next byte parsed or package encoded.
+    // next chunk parsed or package encoded.
     std::atomic<unsigned char> FrameHead{0xEB};
     std::atomic<unsigned char> FrameTail{0xEE};
     std::atomic<unsigned char> FrameCtrl{0xEC};
 
     TCommNotifyEvent OnPackage; // (layer, NotifyType)
+
+private:
+    struct TBuffers;
+    class TWakeEvent;
+    struct TNotifyGate;
+
+    static void _fnTimerThread(TCommPackage* Package);
+    void _TimerThread();
+    bool _ReadTimeoutPackage();
+    bool _ReadHeadTailPackage();
+    bool _WritePackage();
+    void _EncodePackage();
+    TFrameMarks _Marks() const;
+    bool _ResizeBuffers(long QueueSize, std::uint32_t PackageSize);
+    static void _QueueReceived(void* Layer, const unsigned char* Package, std::uint32_t Length);
+
+    std::atomic<bool> FActive{false};
+    std::atomic<bool> FDblFrameMark{true};
+    THeadTailDecoder Decoder;      // in frame, escape and the receive length; under ReceiveLock
+    std::uint32_t SentCount = 0;   // under SendLock
+    TComm32* const Comm;
+    std::shared_ptr<TNotifyGate> Gate; // the engine's way in; holds the saved notify handler
+    std::unique_ptr<TBuffers> Buffers; // queues and records; replaced only under both locks
+    std::atomic<long> FQSize{16};
+    std::atomic<std::uint32_t> FPkgSize{4096};
+    std::atomic<TCommPackageType> FPkgType{cptCompatiblePkg};
+    std::atomic<std::uint32_t> FPkgInterval{50};
+    std::mutex ReceiveLock;
+    std::mutex SendLock;
+    unsigned char ReadChunk[2048];  // under ReceiveLock
+    std::atomic<bool> KeepRunning{true};
+    std::unique_ptr<TWakeEvent> WakeEvent;
+    std::thread Thread;
 };
 
 } // namespace OrvekComm32
