@@ -1,0 +1,116 @@
+#include "SimPty.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <pty.h>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include "LineSpeed.h"
+#include "Options.h"
+#include "PortNames.h"
+
+namespace ccsim {
+namespace {
+
+[[noreturn]] void Fail(const std::string& what)
+{
+    throw std::runtime_error(what + ": " + std::strerror(errno));
+}
+
+void SetRaw(int fd, int baud)
+{
+    termios settings {};
+    if (tcgetattr(fd, &settings) != 0)
+        Fail("tcgetattr");
+    cfmakeraw(&settings);
+    settings.c_cflag |= CLOCAL | CREAD;
+    if (const auto speed = SpeedOfBaud(baud)) {
+        cfsetispeed(&settings, *speed);
+        cfsetospeed(&settings, *speed);
+    }
+    if (tcsetattr(fd, TCSANOW, &settings) != 0)
+        Fail("tcsetattr");
+}
+
+std::string ReadLinkTarget(const std::string& link)
+{
+    char target[PATH_MAX];
+    const ssize_t length = readlink(link.c_str(), target, sizeof target - 1);
+    return length > 0 ? std::string(target, static_cast<std::size_t>(length)) : std::string();
+}
+
+} // namespace
+
+TSimPty::TSimPty(int comNumber, int baud)
+{
+    char name[PATH_MAX] = {};
+    if (openpty(&Master, &SlaveKeeper, name, nullptr, nullptr) != 0)
+        Fail("cannot open a pseudo-terminal");
+    Slave = name;
+    fcntl(Master, F_SETFD, FD_CLOEXEC);
+    fcntl(SlaveKeeper, F_SETFD, FD_CLOEXEC);
+    fcntl(Master, F_SETFL, fcntl(Master, F_GETFL) | O_NONBLOCK);
+    Link = OrvekComm32::Platform::PortLinkDirectory() + "/" + ComName(comNumber);
+    try {
+        SetRaw(SlaveKeeper, baud);
+        _Register();
+    } catch (...) {
+        close(SlaveKeeper);
+        close(Master);
+        throw;
+    }
+}
+
+TSimPty::~TSimPty()
+{
+    _Unregister();
+    close(SlaveKeeper);
+    close(Master);
+}
+
+int TSimPty::CurrentBaud() const
+{
+    termios settings {};
+    if (tcgetattr(SlaveKeeper, &settings) != 0)
+        return 0;
+    return BaudOfSpeed(cfgetospeed(&settings));
+}
+
+void TSimPty::_Register()
+{
+    namespace fs = std::filesystem;
+    std::error_code error;
+    fs::create_directories(fs::path(Link).parent_path(), error);
+    if (error)
+        throw std::runtime_error("cannot make the port link directory " + fs::path(Link).parent_path().string() +
+                                 ": " + error.message());
+
+    // A link left by a simulator that was killed points nowhere (or to a
+    // pty someone else now holds, which we cannot tell apart from a live
+    // one): replace the first, refuse the second.
+    struct stat entry {};
+    if (lstat(Link.c_str(), &entry) == 0) {
+        const bool stale = S_ISLNK(entry.st_mode) && !fs::exists(Link, error);
+        if (!stale)
+            throw std::runtime_error(Link + " already exists" +
+                                     (S_ISLNK(entry.st_mode) ? " and points to " + ReadLinkTarget(Link) : "") +
+                                     "; is another simulator running? Remove it or choose another --port");
+        ::unlink(Link.c_str());
+    }
+    if (symlink(Slave.c_str(), Link.c_str()) != 0)
+        Fail("cannot link " + Link + " to " + Slave);
+}
+
+void TSimPty::_Unregister()
+{
+    if (ReadLinkTarget(Link) == Slave)
+        ::unlink(Link.c_str());
+}
+
+} // namespace ccsim
