@@ -1,9 +1,38 @@
 #include "TComm32.h"
 
+#include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <thread>
+
+#include "CommEvent.h"
+#include "SerialPort.h"
+#include "WorkerThread.h"
 
 namespace OrvekComm32 {
+
+using Platform::TCommEvent;
+
+namespace {
+
+constexpr int CloseWaits = 100;
+constexpr auto CloseWaitStep = std::chrono::milliseconds(5);
+constexpr int EV_LINES = EV_CTS | EV_DSR | EV_RLSD;
+
+std::shared_ptr<TCommEvent> MakeEvent()
+{
+    auto event = std::make_shared<TCommEvent>();
+    return event->Valid() ? event : nullptr;
+}
+
+void SignalIfExists(const std::shared_ptr<TCommEvent>& event)
+{
+    if (event)
+        event->Set();
+}
+
+} // namespace
 
 TComm32::TComm32()
 {
@@ -29,8 +58,18 @@ TComm32::~TComm32()
         Close();
     } catch (const Exception&) {
     }
+    // A worker that outlived Close still uses the queues and this engine.
+    _KeepStrayWorkers();
+    for (const auto& worker : StrayWorkers)
+        while (worker->Alive.load(std::memory_order_acquire))
+            std::this_thread::sleep_for(CloseWaitStep);
     OutQueue.reset();
     InQueue.reset();
+}
+
+std::shared_ptr<Platform::TSerialPort> TComm32::OpenPort(Platform::TOpenFailure& failure)
+{
+    return Platform::OpenSerialPort(DeviceName, failure);
 }
 
 long TComm32::Read(void* Buf, long Size)
@@ -43,28 +82,49 @@ long TComm32::Write(const void* Buf, long Size)
 {
     if (DisableWrite)
         return 0;
-    std::lock_guard guard(OutQueue->Guard);
-    return OutQueue->In(static_cast<const char*>(Buf), Size);
+    long accepted;
+    {
+        std::lock_guard guard(OutQueue->Guard);
+        accepted = OutQueue->In(static_cast<const char*>(Buf), Size);
+    }
+    _SignalWriteRequest();
+    return accepted;
 }
 
 long TComm32::Command(const char* Cmd)
 {
     if (!Cmd)
         return 0;
-    std::lock_guard guard(OutQueue->Guard);
-    return OutQueue->In(Cmd, static_cast<long>(std::strlen(Cmd)));
+    long accepted;
+    {
+        std::lock_guard guard(OutQueue->Guard);
+        accepted = OutQueue->In(Cmd, static_cast<long>(std::strlen(Cmd)));
+    }
+    _SignalWriteRequest();
+    return accepted;
 }
 
-void TComm32::PurgeRead(bool)
+void TComm32::_SignalWriteRequest()
 {
-    if (Active)
-        InQueue->Purge();
+    SignalIfExists(WriteRequestEvent.load(std::memory_order_acquire));
 }
 
-void TComm32::PurgeWrite(bool)
+void TComm32::PurgeRead(bool Abort)
 {
-    if (Active)
-        OutQueue->Purge();
+    if (!Active)
+        return;
+    if (const auto port = Handle.load())
+        port->PurgeComm(Platform::PURGE_RXCLEAR | (Abort ? Platform::PURGE_RXABORT : 0));
+    InQueue->Purge();
+}
+
+void TComm32::PurgeWrite(bool Abort)
+{
+    if (!Active)
+        return;
+    if (const auto port = Handle.load())
+        port->PurgeComm(Platform::PURGE_TXCLEAR | (Abort ? Platform::PURGE_TXABORT : 0));
+    OutQueue->Purge();
 }
 
 long TComm32::ResetModem()
@@ -79,20 +139,151 @@ long TComm32::InitModem()
     return Command(text);
 }
 
-bool TComm32::EscapeCommFunction(unsigned long)
+bool TComm32::EscapeCommFunction(unsigned long Func)
 {
-    return false;
+    const auto port = Handle.load();
+    if (!Active || !port || !port->EscapeCommFunction(Func))
+        return false;
+    switch (Func) {
+    case SETRTS: RTS = true; break;
+    case CLRRTS: RTS = false; break;
+    case SETDTR: DTR = true; break;
+    case CLRDTR: DTR = false; break;
+    default: break;
+    }
+    return true;
 }
 
 void TComm32::Open()
 {
     if (Active)
         return;
-    throw EComm32Error(EComm32Error::ecOpenPort);
+    EComm32Error::TErrorCode code = EComm32Error::ecNone;
+    Platform::TOpenFailure failure;
+    std::shared_ptr<Platform::TSerialPort> port;
+
+    RingCounter = 0;
+    if (!InQueue->HasStorage())
+        code = EComm32Error::ecReadBuffer;
+    else if (!OutQueue->HasStorage())
+        code = EComm32Error::ecWriteBuffer;
+
+    if (!code) {
+        port = OpenPort(failure);
+        Handle.store(port);
+        if (!port)
+            code = EComm32Error::ecOpenPort;
+    }
+    if (!code && !port->SetCommMask(EV_RXFLAG))
+        code = EComm32Error::ecSetCommMask;
+    if (!code && !port->SetupComm(HwInSize, HwOutSize))
+        code = EComm32Error::ecSetupComm;
+    if (!code) {
+        if (DCB.fDtrControl != DTR_CONTROL_HANDSHAKE)
+            DCB.fDtrControl = DTR ? DTR_CONTROL_ENABLE : DTR_CONTROL_DISABLE;
+        if (DCB.fRtsControl != RTS_CONTROL_HANDSHAKE && DCB.fRtsControl != RTS_CONTROL_TOGGLE)
+            DCB.fRtsControl = RTS ? RTS_CONTROL_ENABLE : RTS_CONTROL_DISABLE;
+        const OrvekComm32::DCB settings = DCB;
+        if (!port->SetCommState(settings)) {
+            code = EComm32Error::ecSetCommState;
+            failure = {errno, std::string(DeviceName) + ": " + std::strerror(errno)};
+        }
+    }
+    if (!code) {
+        ReadStopEvent = MakeEvent();
+        TimerStopEvent = MakeEvent();
+        if (!ReadStopEvent || !TimerStopEvent)
+            code = EComm32Error::ecReadEvent;
+    }
+    if (!code) {
+        WriteRequestEvent.store(MakeEvent());
+        WriteStopEvent = MakeEvent();
+        if (!WriteRequestEvent.load() || !WriteStopEvent)
+            code = EComm32Error::ecWriteEvent;
+    }
+    _KeepStrayWorkers();
+    if (!code && !_StartWorker(ReadWorker, _ReadThread, ReadStopEvent, true))
+        code = EComm32Error::ecReadThread;
+    if (!code && !_StartWorker(TimerWorker, _TimerThread, TimerStopEvent, false))
+        code = EComm32Error::ecReadThread;
+    if (!code && !_StartWorker(WriteWorker, _WriteThread, WriteStopEvent, false))
+        code = EComm32Error::ecWriteThread;
+
+    if (code) {
+        Close();
+        throw EComm32Error(code, failure.Error, failure.Reason);
+    }
+    Active = true;
+    DisableWrite = false;
+    std::uint32_t status;
+    if (port->GetCommModemStatus(status))
+        ModemStatus = status;
+    DTR = DCB.fDtrControl != DTR_CONTROL_DISABLE;
+    RTS = DCB.fRtsControl != RTS_CONTROL_DISABLE;
+    CommNotify(EV_LINES);
+    CommAfterOpen();
 }
 
 void TComm32::Close()
 {
+    EComm32Error::TErrorCode code = EComm32Error::ecNone;
+    const bool wasActive = Active;
+    if (wasActive)
+        CommBeforeClose();
+    for (auto* worker : {ReadWorker.get(), WriteWorker.get(), TimerWorker.get()})
+        if (worker)
+            worker->Run.store(false, std::memory_order_release);
+    if (const auto port = Handle.load())
+        port->SetCommMask(EV_RXFLAG);
+    SignalIfExists(ReadStopEvent);
+    SignalIfExists(WriteStopEvent);
+    SignalIfExists(TimerStopEvent);
+
+    for (int waits = 0; _CurrentWorkerAlive() && waits < CloseWaits; ++waits)
+        std::this_thread::sleep_for(CloseWaitStep);
+    const auto alive = [](const std::shared_ptr<TWorker>& worker) {
+        return worker && worker->Alive.load(std::memory_order_acquire);
+    };
+    if (alive(ReadWorker) || alive(TimerWorker))
+        code = EComm32Error::ecCloseReadThread;
+    if (alive(WriteWorker))
+        code = EComm32Error::ecCloseWriteThread;
+
+    // A worker that did not end holds its own references to the port and
+    // the events: releasing ours closes nothing under it.
+    ReadStopEvent.reset();
+    TimerStopEvent.reset();
+    WriteRequestEvent.store(nullptr);
+    WriteStopEvent.reset();
+    Handle.store(nullptr);
+
+    DTR = DCB.fDtrControl != DTR_CONTROL_DISABLE;
+    RTS = DCB.fRtsControl != RTS_CONTROL_DISABLE;
+    if (wasActive) {
+        Active = false;
+        ModemStatus = 0;
+        CommNotify(EV_LINES);
+    }
+    if (code)
+        throw EComm32Error(code);
+}
+
+bool TComm32::_CurrentWorkerAlive() const
+{
+    for (const auto* worker : {ReadWorker.get(), WriteWorker.get(), TimerWorker.get()})
+        if (worker && worker->Alive.load(std::memory_order_acquire))
+            return true;
+    return false;
+}
+
+void TComm32::_KeepStrayWorkers()
+{
+    std::erase_if(StrayWorkers, [](const auto& worker) { return !worker->Alive.load(std::memory_order_acquire); });
+    for (auto* worker : {&ReadWorker, &WriteWorker, &TimerWorker}) {
+        if (*worker && (*worker)->Alive.load(std::memory_order_acquire))
+            StrayWorkers.push_back(*worker);
+        worker->reset();
+    }
 }
 
 void TComm32::CommNotify(int NotifyType)
@@ -117,10 +308,6 @@ void TComm32::CommBeforeClose()
         OnBeforeClose(this);
     } catch (...) {
     }
-}
-
-void TComm32::fmsgCommTimer()
-{
 }
 
 TComm32::TFlowControl TComm32::fGetFCtrl() const

@@ -4,18 +4,21 @@
 // a write and a timer thread while it is open, moves bytes between the port
 // and two byte queues, and reports line events through its three events.
 //
-// Threads: Open, Close, the setters, the purges, Read, Write and Command are
-// called on the owner's thread only. OnCommNotify fires on the read thread
-// and the timer thread (possibly at the same time) and on the owner's thread
-// inside Open and Close; OnAfterOpen and OnBeforeClose fire on the owner's
-// thread. A handler running on the read or timer thread must not call Close
-// or a setter that closes.
+// Threads: Open, Close, the setters, the purges and Read are called on the
+// owner's thread only; Write and Command on the owner's thread or inside a
+// notify handler, one caller at a time. OnCommNotify fires on the read
+// thread and the timer thread (possibly at the same time) and on the owner's
+// thread inside Open and Close; OnAfterOpen and OnBeforeClose fire on the
+// owner's thread. A handler running on the read or timer thread must not
+// call Close or a setter that closes. The destructor waits for every worker
+// thread to end, also one that Close gave up on.
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "Exception.h"
 #include "TCommQueue.h"
@@ -106,7 +109,11 @@ public:
     std::string OsReason;     // device path and system text, empty if none
 };
 
-class TComm32Platform; // the operating system's side, see platform/
+namespace Platform {
+class TSerialPort;
+class TCommEvent;
+struct TOpenFailure;
+} // namespace Platform
 
 class TComm32 : public TObject {
 public:
@@ -166,10 +173,43 @@ public:
     std::uint32_t RingInterval = 15;
     std::atomic<std::uint32_t> RingCounter{0};
 
+protected:
+    // Opens DeviceName on this system. A test overrides it to put a fake
+    // port under the engine.
+    virtual std::shared_ptr<Platform::TSerialPort> OpenPort(Platform::TOpenFailure& failure);
+
 private:
-    // The engine's private state (thread handles, run and alive flags,
-    // events, the platform port) is declared in TComm32.cpp's companion
-    // headers by the engine's implementation.
+    // One worker thread's flags. Each Open makes fresh ones, shared with the
+    // thread it starts, so that a thread left over from a Close that timed
+    // out never takes the run flag of a later Open for its own.
+    struct TWorker {
+        std::atomic<bool> Run{false};
+        std::atomic<bool> Alive{false};
+    };
+    struct TThreadContext;
+
+    static void _ReadThread(void* context);
+    static void _WriteThread(void* context);
+    static void _TimerThread(void* context);
+    bool _ReadPass(Platform::TSerialPort& port, const Platform::TCommEvent& stop, char* transfer, const TWorker& worker);
+    void _ReceiveWaitingBytes(Platform::TSerialPort& port, char* transfer);
+    bool _StartWorker(std::shared_ptr<TWorker>& worker, void (*procedure)(void*),
+                      std::shared_ptr<Platform::TCommEvent> stop, bool highestPriority);
+    bool _CurrentWorkerAlive() const;
+    void _KeepStrayWorkers();
+    void _SignalWriteRequest();
+
+    // The open port; empty while closed. The timer thread reads it beside
+    // the owner, hence the atomic holder.
+    std::atomic<std::shared_ptr<Platform::TSerialPort>> Handle;
+    std::shared_ptr<TWorker> ReadWorker, WriteWorker, TimerWorker;
+    // Workers of earlier opens that had not ended when their Close gave up
+    // waiting; the destructor waits for them.
+    std::vector<std::shared_ptr<TWorker>> StrayWorkers;
+    std::shared_ptr<Platform::TCommEvent> ReadStopEvent, WriteStopEvent, TimerStopEvent;
+    // Signalled by Write and Command, which the package layer may call on a
+    // notifying thread while the owner closes: hence the atomic holder.
+    std::atomic<std::shared_ptr<Platform::TCommEvent>> WriteRequestEvent;
 };
 
 } // namespace OrvekComm32

@@ -1,0 +1,196 @@
+// The engine's three worker threads and the timer tick.
+#include <algorithm>
+#include <sched.h>
+
+#include "CommEvent.h"
+#include "SerialPort.h"
+#include "TComm32.h"
+#include "WorkerThread.h"
+
+namespace OrvekComm32 {
+
+using Platform::TCommEvent;
+using Platform::TSerialPort;
+
+namespace {
+
+constexpr std::uint32_t ReadThreadMask = 0x04BF;
+constexpr long TransferSize = 2048;
+constexpr long ChunkSize = 256;
+// A port that keeps failing its waits (unplugged, hung up) gets at most one
+// pass per this many milliseconds.
+constexpr int FailedPassPaceMs = 50;
+
+} // namespace
+
+// What a worker uses, its own references: they keep the port and the events
+// open for a worker that outlives its Close.
+struct TComm32::TThreadContext {
+    TComm32* Engine;
+    std::shared_ptr<TWorker> Worker;
+    std::shared_ptr<TSerialPort> Port;
+    std::shared_ptr<TCommEvent> Stop;
+    std::shared_ptr<TCommEvent> WriteRequest;
+};
+
+bool TComm32::_StartWorker(std::shared_ptr<TWorker>& worker, void (*procedure)(void*),
+                           std::shared_ptr<TCommEvent> stop, bool highestPriority)
+{
+    worker = std::make_shared<TWorker>();
+    worker->Run.store(true, std::memory_order_release);
+    // Alive from here, not from the thread's first step: a Close right after
+    // Open must wait for a thread that has not yet been scheduled.
+    worker->Alive.store(true, std::memory_order_release);
+    auto* context = new TThreadContext{this, worker, Handle.load(), std::move(stop), WriteRequestEvent.load()};
+    const auto priority = highestPriority ? Platform::TThreadPriority::Highest : Platform::TThreadPriority::Normal;
+    if (Platform::StartWorkerThread(procedure, context, priority))
+        return true;
+    delete context;
+    worker->Run.store(false, std::memory_order_release);
+    worker->Alive.store(false, std::memory_order_release);
+    return false;
+}
+
+// Each procedure ends by dropping its references and then clearing its
+// alive flag, so that once Close sees the flag clear the port is no longer
+// held by the thread and can be opened again at once.
+void TComm32::_ReadThread(void* start)
+{
+    auto* context = static_cast<TThreadContext*>(start);
+    const auto worker = context->Worker;
+    if (context->Port->SetCommMask(ReadThreadMask)) {
+        char transfer[TransferSize];
+        while (worker->Run.load(std::memory_order_acquire)) {
+            if (!context->Engine->_ReadPass(*context->Port, *context->Stop, transfer, *worker))
+                break;
+        }
+    }
+    delete context;
+    worker->Alive.store(false, std::memory_order_release);
+}
+
+bool TComm32::_ReadPass(TSerialPort& port, const TCommEvent& stop, char* transfer, const TWorker& worker)
+{
+    std::uint32_t mask = 0;
+    const auto waited = port.WaitCommEvent(mask, stop);
+    if (waited == TSerialPort::TWaitResult::Stopped || !worker.Run.load(std::memory_order_acquire))
+        return false;
+    if (waited == TSerialPort::TWaitResult::Failed)
+        mask = 0;
+
+    if (mask & EV_RXCHAR)
+        _ReceiveWaitingBytes(port, transfer);
+    if (mask & (EV_CTS | EV_DSR | EV_RLSD)) {
+        std::uint32_t status;
+        if (port.GetCommModemStatus(status))
+            ModemStatus.store(status);
+        if ((mask & EV_CTS) && DCB.fOutxCtsFlow && (ModemStatus.load() & MS_CTS_ON))
+            mask |= EV_TXEMPTY;
+        if (mask & EV_RLSD)
+            RingCounter.store(0);
+    }
+    if ((mask & EV_TXEMPTY) && ((ModemStatus.load() & MS_CTS_ON) || !DCB.fOutxCtsFlow)) {
+        if (OutQueue->Count() > 0)
+            mask &= ~static_cast<std::uint32_t>(EV_TXEMPTY);
+        _SignalWriteRequest();
+    }
+    if (mask & EV_ERR) {
+        long waiting;
+        port.ClearCommError(waiting);
+    }
+    CommNotify(static_cast<int>(mask));
+
+    if (waited == TSerialPort::TWaitResult::Failed && stop.Wait(FailedPassPaceMs))
+        return false;
+    return true;
+}
+
+// A read that fails ends the step: the next pass tries again, so a device
+// that went away cannot hold the thread here.
+void TComm32::_ReceiveWaitingBytes(TSerialPort& port, char* transfer)
+{
+    long waiting = 0;
+    if (!port.ClearCommError(waiting))
+        return;
+    while (waiting > 0) {
+        const long got = port.ReadFile(transfer, std::min(waiting, TransferSize));
+        if (got <= 0)
+            return;
+        {
+            std::lock_guard guard(InQueue->Guard);
+            InQueue->In(transfer, got);  // what does not fit is dropped
+        }
+        waiting -= got;
+    }
+}
+
+void TComm32::_WriteThread(void* start)
+{
+    auto* context = static_cast<TThreadContext*>(start);
+    const auto worker = context->Worker;
+    TCommEvent& stop = *context->Stop;
+    TCommEvent& request = *context->WriteRequest;
+    TCommQueue& queue = *context->Engine->OutQueue;
+    char chunk[ChunkSize];
+    long inChunk = 0;
+    long written = 0;
+    while (worker->Run.load(std::memory_order_acquire)) {
+        if (Platform::WaitForEither(stop, request, -1) != 1 || !worker->Run.load(std::memory_order_acquire))
+            break;
+        request.Reset();
+        if (written < inChunk) {
+            long put = 0;
+            const auto result = context->Port->WriteFile(chunk + written, inChunk - written, stop, put);
+            written += put;
+            if (result == TSerialPort::TWriteResult::Stopped || !worker->Run.load(std::memory_order_acquire))
+                break;
+            sched_yield();
+        } else if (queue.Count() > 0) {
+            written = 0;
+            {
+                std::lock_guard guard(queue.Guard);
+                inChunk = queue.Out(chunk, ChunkSize);
+            }
+            request.Set();
+        }
+    }
+    delete context;
+    worker->Alive.store(false, std::memory_order_release);
+}
+
+void TComm32::_TimerThread(void* start)
+{
+    auto* context = static_cast<TThreadContext*>(start);
+    const auto worker = context->Worker;
+    while (worker->Run.load(std::memory_order_acquire)) {
+        if (context->Stop->Wait(static_cast<int>(context->Engine->TimerInterval)))
+            break;
+        context->Engine->fmsgCommTimer();
+    }
+    delete context;
+    worker->Alive.store(false, std::memory_order_release);
+}
+
+void TComm32::fmsgCommTimer()
+{
+    const auto port = Handle.load();
+    std::uint32_t fresh = 0;
+    const bool known = port && port->GetCommModemStatus(fresh);
+    if (known && ((fresh ^ ModemStatus.load()) & MS_RLSD_ON)) {
+        if (fresh & MS_RLSD_ON)
+            ModemStatus.fetch_or(MS_RLSD_ON);
+        else
+            ModemStatus.fetch_and(~MS_RLSD_ON);
+        CommNotify(EV_RLSD);
+    }
+    if (RingCounter.load() < RingInterval) {
+        RingCounter.fetch_add(1);
+        return;
+    }
+    if (known && !(ModemStatus.load() & MS_RLSD_ON) && (fresh & MS_RING_ON)) {
+        RingCounter.store(0);
+        CommNotify(EV_RING);
+    }
+}
+
+} // namespace OrvekComm32

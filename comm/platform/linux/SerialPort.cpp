@@ -1,0 +1,332 @@
+#include "SerialPort.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include "CommEvent.h"
+#include "LineSettings.h"
+#include "PortNames.h"
+#include "TComm32.h"
+
+namespace OrvekComm32::Platform {
+namespace {
+
+// How often a wait samples the modem lines and error counters of a port
+// that has them: the terminal interface has no pollable line change event.
+constexpr int LineSampleMs = 50;
+
+std::string ReasonText(const std::string& path, int error)
+{
+    return path + ": " + std::strerror(error);
+}
+
+int PollRetrying(pollfd* fds, nfds_t count, int timeoutMs)
+{
+    int ready;
+    do
+        ready = ::poll(fds, count, timeoutMs);
+    while (ready < 0 && errno == EINTR);
+    return ready;
+}
+
+std::uint32_t ModemStatusOfLines(int lines)
+{
+    std::uint32_t status = 0;
+    if (lines & TIOCM_CTS) status |= MS_CTS_ON;
+    if (lines & TIOCM_DSR) status |= MS_DSR_ON;
+    if (lines & TIOCM_RNG) status |= MS_RING_ON;
+    if (lines & TIOCM_CAR) status |= MS_RLSD_ON;
+    return status;
+}
+
+int ErrorCount(const serial_icounter_struct& counts)
+{
+    return counts.frame + counts.overrun + counts.parity + counts.buf_overrun;
+}
+
+class TLinuxSerialPort final : public TSerialPort {
+public:
+    TLinuxSerialPort(int descriptor, std::string path) : Fd(descriptor), Path(std::move(path))
+    {
+        int lines;
+        HasModemLines = ioctl(Fd, TIOCMGET, &lines) == 0;
+        if (HasModemLines)
+            LastLines = lines;
+        HasErrorCounters = ioctl(Fd, TIOCGICOUNT, &LastCounts) == 0;
+    }
+
+    ~TLinuxSerialPort() override
+    {
+        ioctl(Fd, TIOCNXCL);  // the flag outlives this descriptor otherwise
+        ::close(Fd);
+    }
+
+    bool SetCommMask(std::uint32_t mask) override
+    {
+        Mask.store(mask, std::memory_order_relaxed);
+        MaskChanges.fetch_add(1, std::memory_order_release);
+        Wake.Set();
+        return Wake.Valid();
+    }
+
+    bool SetupComm(long inSize, long outSize) override
+    {
+        if (inSize < 0 || outSize < 0)
+            return false;
+        InSize.store(inSize, std::memory_order_relaxed);
+        return true;
+    }
+
+    bool SetCommState(const OrvekComm32::DCB& dcb) override
+    {
+        if (!ApplyLineSettings(Fd, dcb))
+            return false;
+        EventChar.store(dcb.EvtChar, std::memory_order_relaxed);
+        // Whole characters per millisecond, rounded up, for draining estimates.
+        MsPer100Chars.store(std::max<long>(1, 100L * BitsPerCharacter(dcb) * 1000 / dcb.BaudRate),
+                            std::memory_order_relaxed);
+        SetLine(TIOCM_DTR, dcb.fDtrControl != DTR_CONTROL_DISABLE);
+        if (dcb.fRtsControl != RTS_CONTROL_HANDSHAKE)
+            SetLine(TIOCM_RTS, dcb.fRtsControl != RTS_CONTROL_DISABLE);
+        return true;
+    }
+
+    TWaitResult WaitCommEvent(std::uint32_t& events, const TCommEvent& stop) override
+    {
+        events = 0;
+        const auto changesAtStart = MaskChanges.load(std::memory_order_acquire);
+        for (;;) {
+            Wake.Reset();  // before looking, so that a later Set is not lost
+            if (MaskChanges.load(std::memory_order_acquire) != changesAtStart)
+                return TWaitResult::Event;
+            bool hungUp = false;
+            events = PendingEvents(hungUp);
+            if (events)
+                return TWaitResult::Event;
+            if (hungUp)
+                return TWaitResult::Failed;
+            pollfd entries[3] = {{Fd, POLLIN, 0}, {Wake.PollDescriptor(), POLLIN, 0}, {stop.PollDescriptor(), POLLIN, 0}};
+            if (PollRetrying(entries, 3, WaitTimeoutMs()) < 0)
+                return TWaitResult::Failed;
+            if (entries[2].revents & POLLIN)
+                return TWaitResult::Stopped;
+        }
+    }
+
+    bool ClearCommError(long& bytesWaiting) override
+    {
+        int waiting = 0;
+        if (ioctl(Fd, FIONREAD, &waiting) != 0)
+            return false;
+        bytesWaiting = waiting;
+        return true;
+    }
+
+    long ReadFile(char* buffer, long size) override
+    {
+        const ssize_t got = ::read(Fd, buffer, static_cast<std::size_t>(size));
+        if (got <= 0)
+            return -1;
+        if (std::memchr(buffer, EventChar.load(std::memory_order_relaxed), static_cast<std::size_t>(got)))
+            EventCharSeen.store(true, std::memory_order_relaxed);
+        return static_cast<long>(got);
+    }
+
+    TWriteResult WriteFile(const char* data, long size, const TCommEvent& stop, long& written) override
+    {
+        written = 0;
+        while (written < size) {
+            const ssize_t put = ::write(Fd, data + written, static_cast<std::size_t>(size - written));
+            if (put > 0) {
+                written += put;
+                continue;
+            }
+            if (put < 0 && errno != EAGAIN && errno != EINTR)
+                break;
+            pollfd entries[2] = {{Fd, POLLOUT, 0}, {stop.PollDescriptor(), POLLIN, 0}};
+            if (PollRetrying(entries, 2, -1) < 0 || (entries[1].revents & POLLIN))
+                break;
+            if (entries[0].revents & (POLLERR | POLLHUP | POLLNVAL))
+                break;
+        }
+        if (written > 0) {
+            TransmitPending.store(true, std::memory_order_release);
+            Wake.Set();
+        }
+        if (written == size)
+            return TWriteResult::Done;
+        return stop.IsSet() ? TWriteResult::Stopped : TWriteResult::Failed;
+    }
+
+    bool GetCommModemStatus(std::uint32_t& status) override
+    {
+        int lines;
+        if (!HasModemLines || ioctl(Fd, TIOCMGET, &lines) != 0)
+            return false;
+        status = ModemStatusOfLines(lines);
+        return true;
+    }
+
+    bool EscapeCommFunction(unsigned long function) override
+    {
+        switch (function) {
+        case SETRTS: return SetLine(TIOCM_RTS, true);
+        case CLRRTS: return SetLine(TIOCM_RTS, false);
+        case SETDTR: return SetLine(TIOCM_DTR, true);
+        case CLRDTR: return SetLine(TIOCM_DTR, false);
+        case SETXOFF: return tcflow(Fd, TCOOFF) == 0;
+        case SETXON: return tcflow(Fd, TCOON) == 0;
+        case SETBREAK: return ioctl(Fd, TIOCSBRK) == 0;
+        case CLRBREAK: return ioctl(Fd, TIOCCBRK) == 0;
+        default: return false;
+        }
+    }
+
+    bool PurgeComm(std::uint32_t flags) override
+    {
+        const bool input = flags & (PURGE_RXCLEAR | PURGE_RXABORT);
+        const bool output = flags & (PURGE_TXCLEAR | PURGE_TXABORT);
+        if (!input && !output)
+            return false;
+        return tcflush(Fd, input && output ? TCIOFLUSH : input ? TCIFLUSH : TCOFLUSH) == 0;
+    }
+
+private:
+    bool SetLine(int line, bool on)
+    {
+        return ioctl(Fd, on ? TIOCMBIS : TIOCMBIC, &line) == 0;
+    }
+
+    // The events of the mask that the port shows now. `hungUp` tells that
+    // the port has nothing to read and never will.
+    std::uint32_t PendingEvents(bool& hungUp)
+    {
+        const std::uint32_t mask = Mask.load(std::memory_order_relaxed);
+        std::uint32_t events = 0;
+        if (EventCharSeen.exchange(false, std::memory_order_relaxed))
+            events |= EV_RXFLAG;
+        int waiting = 0;
+        if (ioctl(Fd, FIONREAD, &waiting) == 0 && waiting > 0) {
+            events |= EV_RXCHAR;
+            if (waiting * 10L >= InSize.load(std::memory_order_relaxed) * 8L)
+                events |= EV_RX80FULL;
+        }
+        events |= LineChanges() | ErrorEvents() | TransmitEvents();
+        pollfd entry{Fd, POLLIN, 0};
+        hungUp = waiting <= 0 && PollRetrying(&entry, 1, 0) > 0 && (entry.revents & (POLLHUP | POLLERR | POLLNVAL));
+        return events & mask;
+    }
+
+    std::uint32_t LineChanges()
+    {
+        int lines;
+        if (!HasModemLines || ioctl(Fd, TIOCMGET, &lines) != 0)
+            return 0;
+        const int changed = lines ^ LastLines;
+        LastLines = lines;
+        std::uint32_t events = 0;
+        if (changed & TIOCM_CTS) events |= EV_CTS;
+        if (changed & TIOCM_DSR) events |= EV_DSR;
+        if (changed & TIOCM_CAR) events |= EV_RLSD;
+        return events;
+    }
+
+    std::uint32_t ErrorEvents()
+    {
+        serial_icounter_struct counts{};
+        if (!HasErrorCounters || ioctl(Fd, TIOCGICOUNT, &counts) != 0)
+            return 0;
+        const bool more = ErrorCount(counts) != ErrorCount(LastCounts);
+        LastCounts = counts;
+        return more ? EV_ERR : 0;
+    }
+
+    // Transmit-empty once the driver's output queue has drained after a
+    // write. Drivers that cannot tell (pseudo-terminals report 0) count as
+    // drained at once.
+    std::uint32_t TransmitEvents()
+    {
+        if (!TransmitPending.load(std::memory_order_acquire))
+            return 0;
+        int queued = 0;
+        if (ioctl(Fd, TIOCOUTQ, &queued) == 0 && queued > 0) {
+            OutputQueued = queued;
+            return 0;
+        }
+        OutputQueued = 0;
+        TransmitPending.store(false, std::memory_order_relaxed);
+        return EV_TXEMPTY;
+    }
+
+    int WaitTimeoutMs() const
+    {
+        if (TransmitPending.load(std::memory_order_relaxed) && OutputQueued > 0) {
+            const long drainMs = OutputQueued * MsPer100Chars.load(std::memory_order_relaxed) / 100;
+            return static_cast<int>(std::clamp<long>(drainMs, 1, LineSampleMs));
+        }
+        return HasModemLines || HasErrorCounters ? LineSampleMs : -1;
+    }
+
+    const int Fd;
+    const std::string Path;
+    bool HasModemLines = false;
+    bool HasErrorCounters = false;
+
+    std::atomic<std::uint32_t> Mask{0};
+    std::atomic<std::uint32_t> MaskChanges{0};
+    TCommEvent Wake;  // ends a wait: a mask change or a finished write
+    std::atomic<bool> TransmitPending{false};
+    std::atomic<bool> EventCharSeen{false};
+    std::atomic<char> EventChar{0};
+    std::atomic<long> InSize{0};
+    std::atomic<long> MsPer100Chars{1};
+
+    // The read thread's own.
+    int LastLines = 0;
+    serial_icounter_struct LastCounts{};
+    int OutputQueued = 0;
+};
+
+// Exclusive use: TIOCEXCL keeps other programs out (root excepted), the
+// lock keeps out whoever honours it, this program's other engines included.
+bool TakeExclusive(int descriptor)
+{
+    if (flock(descriptor, LOCK_EX | LOCK_NB) != 0)
+        return false;
+    ioctl(descriptor, TIOCEXCL);  // best effort: not every device knows it
+    return true;
+}
+
+} // namespace
+
+std::shared_ptr<TSerialPort> OpenSerialPort(const char* deviceName, TOpenFailure& failure)
+{
+    const std::string path = ResolveDevicePath(deviceName);
+    if (path.empty()) {
+        failure = {ENOENT, std::string(deviceName) + ": " + std::strerror(ENOENT) + " (no such port)"};
+        return nullptr;
+    }
+    const int descriptor = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (descriptor < 0) {
+        failure = {errno, ReasonText(path, errno)};
+        return nullptr;
+    }
+    if (!TakeExclusive(descriptor)) {
+        const int error = errno == EWOULDBLOCK ? EBUSY : errno;
+        ::close(descriptor);
+        failure = {error, ReasonText(path, error)};
+        return nullptr;
+    }
+    return std::make_shared<TLinuxSerialPort>(descriptor, path);
+}
+
+} // namespace OrvekComm32::Platform
