@@ -43,6 +43,9 @@ public:
     int ComNumber() const { return Com; }
     const std::string& SlavePath() const { return Slave; }
     int MasterFd() const { return Master; }
+    // The slave descriptor the test keeps: opened before the engine's, it
+    // can read the line settings the engine applied.
+    int SlaveFd() const { return SlaveKeeper; }
 
     void Write(const Bytes& bytes);
     void Write(const std::string& text);

@@ -105,20 +105,27 @@ void SetRaw(termios2& settings)
 
 } // namespace
 
+bool TranslateLineSettings(const OrvekComm32::DCB& dcb, termios2& settings)
+{
+    SetRaw(settings);
+    const bool valid = dcb.BaudRate > 0 && SetByteSize(settings, dcb.ByteSize) && SetParity(settings, dcb.Parity) &&
+                       SetStopBits(settings, dcb.StopBits, dcb.ByteSize);
+    if (!valid)
+        return false;
+    SetBitRate(settings, dcb.BaudRate);
+    SetFlowControl(settings, dcb);
+    return true;
+}
+
 bool ApplyLineSettings(int descriptor, const OrvekComm32::DCB& dcb)
 {
     termios2 settings{};
     if (ioctl(descriptor, TCGETS2, &settings) != 0)
         return false;
-    SetRaw(settings);
-    const bool valid = dcb.BaudRate > 0 && SetByteSize(settings, dcb.ByteSize) && SetParity(settings, dcb.Parity) &&
-                       SetStopBits(settings, dcb.StopBits, dcb.ByteSize);
-    if (!valid) {
+    if (!TranslateLineSettings(dcb, settings)) {
         errno = EINVAL;
         return false;
     }
-    SetBitRate(settings, dcb.BaudRate);
-    SetFlowControl(settings, dcb);
     return ioctl(descriptor, TCSETS2, &settings) == 0;
 }
 

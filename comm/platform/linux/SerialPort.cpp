@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <linux/serial.h>
@@ -24,9 +26,13 @@ namespace {
 // that has them: the terminal interface has no pollable line change event.
 constexpr int LineSampleMs = 50;
 
+// Names the device itself, not the link a user or a test put in the link
+// directory.
 std::string ReasonText(const std::string& path, int error)
 {
-    return path + ": " + std::strerror(error);
+    char device[PATH_MAX];
+    const char* shown = ::realpath(path.c_str(), device) ? device : path.c_str();
+    return std::string(shown) + ": " + std::strerror(error);
 }
 
 int PollRetrying(pollfd* fds, nfds_t count, int timeoutMs)
