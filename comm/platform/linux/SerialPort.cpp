@@ -226,10 +226,12 @@ private:
             if (waiting * 10L >= InSize.load(std::memory_order_relaxed) * 8L)
                 events |= EV_RX80FULL;
         }
-        events |= LineChanges() | ErrorEvents() | TransmitEvents();
-        pollfd entry{Fd, POLLIN, 0};
-        hungUp = waiting <= 0 && PollRetrying(&entry, 1, 0) > 0 && (entry.revents & (POLLHUP | POLLERR | POLLNVAL));
-        return events & mask;
+        events = (events | LineChanges() | ErrorEvents() | TransmitEvents()) & mask;
+        if (!events && waiting <= 0) {
+            pollfd entry{Fd, POLLIN, 0};
+            hungUp = PollRetrying(&entry, 1, 0) > 0 && (entry.revents & (POLLHUP | POLLERR | POLLNVAL));
+        }
+        return events;
     }
 
     std::uint32_t LineChanges()
