@@ -5,6 +5,8 @@
 #               build, and a bounded run of each fuzz target
 #   make check  the normal build's tests only (quick, for development)
 #   make bench  build and print the benchmark figures
+# The sanitizer runs shrink the soak tests' counts (CCDL_SOAK_SCALE), keeping
+# their shape.
 
 BUILD   ?= build
 JOBS    ?= 2
@@ -36,7 +38,7 @@ test: check test-asan test-tsan fuzz
 test-asan: setup
 	$(call configure,build-asan,-DCCDL_SANITIZE=address)
 	cmake --build build-asan -j $(JOBS)
-	cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+	cd build-asan && CCDL_SOAK_SCALE=4 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp \
 	  $(CTEST)
@@ -44,7 +46,7 @@ test-asan: setup
 test-tsan: setup
 	$(call configure,build-tsan,-DCCDL_SANITIZE=thread)
 	cmake --build build-tsan -j $(JOBS)
-	cd build-tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/scripts/tsan.supp" \
+	cd build-tsan && CCDL_SOAK_SCALE=4 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/scripts/tsan.supp" \
 	  $(CTEST)
 
 fuzz: setup

@@ -14,109 +14,17 @@
 #include <unistd.h>
 
 #include "ProcessResources.h"
+#include "EngineTransfer.h"
+#include "PtyTransfer.h"
 #include "PtyPort.h"
 #include "TComm32.h"
 
 using namespace OrvekComm32;
-using Clock = std::chrono::steady_clock;
+using namespace bench;
 
 namespace {
 
-constexpr std::size_t TotalBytes = 8u << 20;
 constexpr std::size_t RawChunk = 256;
-
-double Seconds(Clock::duration d)
-{
-    return std::chrono::duration<double>(d).count();
-}
-
-// Reads `total` bytes from a descriptor, waiting with poll.
-void Drain(int fd, std::size_t total)
-{
-    char buffer[65536];
-    std::size_t got = 0;
-    while (got < total) {
-        pollfd p{fd, POLLIN, 0};
-        if (poll(&p, 1, 5000) <= 0)
-            return;
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n > 0)
-            got += static_cast<std::size_t>(n);
-    }
-}
-
-// Wakes the bench's thread when bytes came in; a writer waits 1 ms steps.
-struct TWakeUp {
-    std::mutex Lock;
-    std::condition_variable Changed;
-    void Attach(TComm32& engine)
-    {
-        engine.OnCommNotify = [this](TObject*, int type) {
-            if (type & EV_RXCHAR)
-                Changed.notify_all();
-        };
-    }
-    void Wait()
-    {
-        std::unique_lock guard(Lock);
-        Changed.wait_for(guard, std::chrono::milliseconds(1));
-    }
-};
-
-double EngineToMaster(TComm32& engine, TWakeUp& wake, int master)
-{
-    const std::string block(4096, 'e');
-    const auto start = Clock::now();
-    std::thread reader(Drain, master, TotalBytes);
-    std::size_t sent = 0;
-    while (sent < TotalBytes) {
-        const long n = engine.Write(block.data(), static_cast<long>(std::min(block.size(), TotalBytes - sent)));
-        sent += static_cast<std::size_t>(n);
-        if (n == 0)
-            wake.Wait();
-    }
-    reader.join();
-    return TotalBytes / Seconds(Clock::now() - start);
-}
-
-// The receive queue drops what does not fit, so the feeder keeps at most
-// a window of bytes in flight.
-constexpr std::size_t Window = 4096;
-
-void FeedWindowed(int fd, std::size_t total, const std::atomic<std::size_t>& received)
-{
-    const std::string block(RawChunk, 'b');
-    std::size_t sent = 0;
-    while (sent < total) {
-        if (sent - received.load(std::memory_order_acquire) + RawChunk > Window) {
-            std::this_thread::yield();
-            continue;
-        }
-        const ssize_t n = ::write(fd, block.data(), std::min(RawChunk, total - sent));
-        if (n > 0) {
-            sent += static_cast<std::size_t>(n);
-        } else {
-            pollfd p{fd, POLLOUT, 0};
-            poll(&p, 1, 5000);
-        }
-    }
-}
-
-double MasterToEngine(TComm32& engine, TWakeUp& wake, int master)
-{
-    std::atomic<std::size_t> got{0};
-    const auto start = Clock::now();
-    std::thread writer(FeedWindowed, master, TotalBytes, std::cref(got));
-    char buffer[8192];
-    while (got.load() < TotalBytes) {
-        const long n = engine.Read(buffer, sizeof buffer);
-        got.fetch_add(static_cast<std::size_t>(n), std::memory_order_release);
-        if (n == 0)
-            wake.Wait();
-    }
-    writer.join();
-    return TotalBytes / Seconds(Clock::now() - start);
-}
 
 // The plain loop: write 256 bytes on one end, read them on the other,
 // repeat, on one thread.
@@ -139,11 +47,6 @@ double RawLoop(int from, int to)
         }
     }
     return TotalBytes / Seconds(Clock::now() - start);
-}
-
-void Print(const char* name, double value, const char* unit, const char* goal)
-{
-    std::printf("%s: %.2f %s (%s)\n", name, value, unit, goal);
 }
 
 } // namespace
