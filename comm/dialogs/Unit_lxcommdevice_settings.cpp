@@ -31,6 +31,9 @@ constexpr int ClientHeight = 228;
 constexpr int FieldLeft = 64;
 constexpr int FieldWidth = 105;
 constexpr int EditHeight = 21;
+constexpr int LabelGap = 2;      // pixels kept between a label and its field
+constexpr int MinStretch = 75;   // the narrowest letters a label is set in
+constexpr int StretchStep = 5;
 // How far the centres of OK and Cancel sit from the centre line when the
 // other two buttons are hidden.
 constexpr int ProgramButtonOffset = 60;
@@ -344,7 +347,28 @@ void TForm_LxCommDevice_Settings::_ShowTexts()
         {lbOutbs, txtOutputBuf}};
     for (const auto& [label, text] : labels) {
         label->setText(TextOf(text));
+        _FitLabel(label);
+    }
+}
+
+void TForm_LxCommDevice_Settings::_FitLabel(QLabel* label)
+{
+    // The faces standing in for the library's run wider than the ones the
+    // layout was drawn for, and a label would run under its field. Narrow
+    // its letters instead; what still does not fit stays readable as a hint.
+    label->adjustSize();
+    const int room = FieldLeft - LabelGap - label->x();
+    QFont font = label->font();
+    int stretch = QFont::Unstretched;
+    while (label->width() > room && stretch - StretchStep >= MinStretch) {
+        stretch -= StretchStep;
+        font.setStretch(stretch);
+        label->setFont(font);
         label->adjustSize();
+    }
+    if (label->width() > room) {
+        label->resize(room, label->height());
+        label->setToolTip(label->text());
     }
 }
 

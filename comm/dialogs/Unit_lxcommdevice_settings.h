@@ -112,6 +112,7 @@ private:
     void _CreateControls();
     void _SetTabOrder();
     void _ShowTexts();
+    void _FitLabel(QLabel* label);
     void _ListPorts();
     void _ListChoices();
     void _CentreButtonsForProgram();
