@@ -10,11 +10,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QPainter>
-#include <QPainterPath>
 #include <QPushButton>
 #include <QScreen>
 
+#include "ButtonGlyphs.h"
 #include "LangQt.h"
 #include "PortNames.h"
 #include "TCommSerialPortInfo.h"
@@ -59,67 +58,6 @@ constexpr TFlowControl FlowOfEntry[] = {fcNone, fcRtsCts, fcXonXoff, fcRtsCtsXon
 QString TextOf(Settings::TextIndex index)
 {
     return LangQText(Settings::TextSet(), index);
-}
-
-// The buttons' glyphs, drawn on 18 x 16 so that with the style's 4 pixels
-// between icon and text the two blank columns on the right make 6.
-using TGlyphPainter = std::function<void(QPainter&)>;
-
-QIcon Glyph(const TGlyphPainter& draw)
-{
-    QPixmap pixmap(18, 16);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    draw(painter);
-    return QIcon(pixmap);
-}
-
-QPen GlyphPen(QColor colour, qreal width)
-{
-    return QPen(colour, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
-}
-
-QIcon OkGlyph()
-{
-    return Glyph([](QPainter& p) {
-        p.setPen(GlyphPen(QColor(0x1F, 0x8A, 0x2E), 2.4));
-        p.drawPolyline(QPolygonF({QPointF(2.5, 8.5), QPointF(6.5, 12.5), QPointF(13.5, 3.5)}));
-    });
-}
-
-QIcon CancelGlyph()
-{
-    return Glyph([](QPainter& p) {
-        p.setPen(GlyphPen(QColor(0xC6, 0x28, 0x28), 2.4));
-        p.drawLine(QPointF(3.5, 3.5), QPointF(12.5, 12.5));
-        p.drawLine(QPointF(12.5, 3.5), QPointF(3.5, 12.5));
-    });
-}
-
-QIcon AboutGlyph()
-{
-    return Glyph([](QPainter& p) {
-        p.setPen(Qt::NoPen);
-        p.setBrush(QColor(0x2E, 0x6B, 0xC6));
-        p.drawEllipse(QRectF(1, 1, 14, 14));
-        p.setBrush(Qt::white);
-        p.drawEllipse(QPointF(8, 4.8), 1.3, 1.3);
-        p.drawRoundedRect(QRectF(6.9, 7, 2.2, 6), 0.8, 0.8);
-    });
-}
-
-// A turning arrow: back to the usual values.
-QIcon DefaultGlyph()
-{
-    return Glyph([](QPainter& p) {
-        const QColor colour(0x8A, 0x5A, 0x12);
-        p.setPen(GlyphPen(colour, 2.0));
-        p.drawArc(QRectF(2.5, 2.5, 11, 11), 60 * 16, 280 * 16);
-        p.setPen(Qt::NoPen);
-        p.setBrush(colour);
-        p.drawPolygon(QPolygonF({QPointF(9.5, 0.5), QPointF(13.5, 3.5), QPointF(9.0, 6.0)}));
-    });
 }
 
 QLabel* NewLabel(QWidget* parent, const char* name, int left, int top)
