@@ -40,6 +40,29 @@ TEST(Unplug, HungUpPortIsSurvivedWithoutSpinning)
     EXPECT_FALSE(engine.Active);
 }
 
+// The write thread is waiting for room in a full pty when the other end
+// goes: it must give up the chunk rather than wait on.
+TEST(Unplug, HangupInTheMiddleOfALargeWrite)
+{
+    testsupport::PortDirectory ports;
+    testsupport::PtyPort pty(10);
+    Notifications seen;
+    TComm32 engine;
+    UsePort(engine, 10);
+    engine.OutQueue->fSetBufSize(1 << 20);
+    engine.Open();
+    const std::string large(1 << 19, 'L');
+    ASSERT_EQ(engine.Write(large.data(), static_cast<long>(large.size())), static_cast<long>(large.size()));
+    // The first bytes arrive; as nobody reads on, the pty fills and the
+    // write thread waits for room.
+    ASSERT_FALSE(pty.Silent(2s));
+    pty.Hangup();
+    const double cpuBefore = soak::ProcessCpuMilliseconds();
+    std::this_thread::sleep_for(1s);
+    EXPECT_LT(soak::ProcessCpuMilliseconds() - cpuBefore, 200.0);
+    EXPECT_NO_THROW(engine.Close());
+}
+
 TEST(Unplug, PortThatVanishedCannotBeOpenedAgain)
 {
     testsupport::PortDirectory ports;
