@@ -67,8 +67,8 @@ TEST(EngineCycles, FailedOpensLeaveNoDescriptorOrThread)
 {
     PortDirectory ports;
     TComm32 engine;
-    engine.PortNo = 99;
-    std::snprintf(engine.DeviceName, sizeof engine.DeviceName, TComm32::Fmt_COMn, engine.PortNo); // beyond the fixed map, and no link
+    engine.PortNo = 99;  // beyond the fixed map, and no link
+    std::snprintf(engine.DeviceName, sizeof engine.DeviceName, TComm32::Fmt_COMn, engine.PortNo);
     const std::size_t descriptors = soak::OpenDescriptorCount();
     const std::size_t threads = soak::ThreadCount();
     for (std::size_t attempt = 0; attempt < soak::Scaled(200); ++attempt) {
