@@ -564,3 +564,7 @@ bool TLxCustomCommDevice::SettingsDialog(QObject* AOwner, bool OpenOnOK)
 }
 
 } // namespace OrvekComm32
+
+// The dialog's meta-object goes with the dialog, so that a program using
+// other parts of this library does not pull in the component through it.
+#include "moc_Unit_lxcommdevice_settings.cpp"
