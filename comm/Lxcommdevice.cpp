@@ -108,16 +108,21 @@ TLxCustomCommDevice::TLxCustomCommDevice(QObject* AOwner) : QObject(AOwner)
 
 TLxCustomCommDevice::~TLxCustomCommDevice()
 {
+    _StopNotifications();
+    FFrameSettings.reset();
+    FPackage.reset();
+    FComm.reset();
+    FNotifyWindow.reset();
+}
+
+void TLxCustomCommDevice::_StopNotifications()
+{
     FPackage->OnPackage = nullptr;
     FPackage->fSetActive(false);
     FComm->OnBeforeClose = nullptr;
     FComm->OnAfterOpen = nullptr;
     FComm->OnCommNotify = nullptr;
     _CloseEngine();
-    FFrameSettings.reset();
-    FPackage.reset();
-    FComm.reset();
-    FNotifyWindow.reset();
 }
 
 void TLxCustomCommDevice::_CloseEngine()
@@ -131,7 +136,10 @@ void TLxCustomCommDevice::_CloseEngine()
 
 TLxCommDevice::TLxCommDevice(QObject* AOwner) : TLxCustomCommDevice(AOwner) {}
 
-TLxCommDevice::~TLxCommDevice() = default;
+TLxCommDevice::~TLxCommDevice()
+{
+    _StopNotifications();
+}
 
 TLxCommDevice::TPackageType TLxCommDevice::_fGetPackageType() const
 {

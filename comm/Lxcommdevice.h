@@ -262,6 +262,11 @@ public:
 
 protected:
     TComm32* Comm() const { return FComm.get(); }
+    // Destruction steps 1-3: no event fires after it and the port is
+    // closed. The most derived class's destructor calls it first, so that
+    // no worker thread calls an Ev... override of a part already destroyed;
+    // later calls do nothing.
+    void _StopNotifications();
     TCommPackage* Package() const { return FPackage.get(); }
 
 private:
