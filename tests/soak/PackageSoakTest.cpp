@@ -1,18 +1,18 @@
-// Many packages through the package layer over a pty, with the reader
-// keeping up: every package arrives once, whole, in order and unchanged.
+// Many packages through the comm device component over a pty, its reports
+// arriving through the event loop as in the tool, with the reader keeping
+// up: every package arrives once, whole, in order and unchanged.
 #include <gtest/gtest.h>
 
-#include <condition_variable>
-#include <cstdio>
-#include <mutex>
+#include <QEventLoop>
+#include <QTimer>
+
 #include <string>
 #include <vector>
 
+#include "Lxcommdevice.h"
 #include "PackageCodec.h"
 #include "ProcessResources.h"
 #include "PtyPort.h"
-#include "TComm32.h"
-#include "Tcommpkg.h"
 
 using namespace OrvekComm32;
 using namespace testsupport;
@@ -32,36 +32,37 @@ std::string PackageNumber(std::uint32_t n)
     return bytes;
 }
 
-// Counts the layer's package reports so that the reader can wait for them.
+// Counts the component's package reports, which come through the event
+// loop, so that the reader can wait for them.
 class PackageEvents {
 public:
-    void Attach(TCommPackage& layer)
+    void Attach(TLxCommDevice& device)
     {
-        layer.OnPackage = [this](TObject*, int type) {
+        device.OnPackage = [this](TObject*, int type) {
             if (!(type & EV_RXCHAR))
                 return;  // line events pass through the layer too
-            {
-                std::lock_guard guard(Lock);
-                ++Count;
-            }
-            Came.notify_all();
+            ++Count;
+            if (Loop)
+                Loop->quit();
         };
     }
+    // Runs the event loop until the count passed `seen`, at most 5 s.
     bool WaitBeyond(std::size_t seen)
     {
-        std::unique_lock guard(Lock);
-        return Came.wait_for(guard, std::chrono::seconds(5), [&] { return Count > seen; });
+        if (Count > seen)
+            return true;
+        QEventLoop loop;
+        QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+        Loop = &loop;  // the next report ends it
+        loop.exec();
+        Loop = nullptr;
+        return Count > seen;
     }
-    std::size_t Seen()
-    {
-        std::lock_guard guard(Lock);
-        return Count;
-    }
+    std::size_t Seen() const { return Count; }
 
 private:
-    std::mutex Lock;
-    std::condition_variable Came;
     std::size_t Count = 0;
+    QEventLoop* Loop = nullptr;
 };
 
 class PackageSoak : public ::testing::Test {
@@ -69,18 +70,16 @@ protected:
     PortDirectory Ports;
     PtyPort Pty{11};
     PackageEvents Events;
-    TComm32 Engine;
-    TCommPackage Layer{&Engine};
+    TLxCommDevice Device;
 
-    void Open(TCommPackageType type, unsigned interval)
+    void Open(TCommPackageType type, long interval)
     {
-        Engine.PortNo = 11;
-        std::snprintf(Engine.DeviceName, sizeof Engine.DeviceName, TComm32::Fmt_COMn, 11);
-        Layer.fSetPkgType(type);
-        Layer.fSetPkgInterval(interval);
-        Layer.fSetActive(true);
-        Events.Attach(Layer);
-        Engine.Open();
+        Device.fSetPortNo(11);
+        Device.fSetPackageType(type);
+        Device.fSetPackageInterval(interval);
+        Device.fSetUsePackage(true);
+        Events.Attach(Device);
+        Device.fSetActive(true);
     }
 
     // Takes every package the layer holds; checks each against the next
@@ -89,7 +88,7 @@ protected:
     {
         unsigned char buffer[4096];
         for (;;) {
-            const unsigned long length = Layer.ReadPackage(buffer, sizeof buffer);
+            const unsigned long length = Device.ReadPackage(buffer, sizeof buffer);
             if (length == 0)
                 return;
             const std::string got(reinterpret_cast<char*>(buffer), length);
@@ -141,7 +140,7 @@ TEST_F(PackageSoak, HeadTailPackagesBackToBack)
             TakePackages(expected);
             ASSERT_FALSE(HasFatalFailure());
             if (expected < last) {
-                ASSERT_TRUE(Events.WaitBeyond(seen) || Layer.ReadPackage(nullptr, 0) > 0)
+                ASSERT_TRUE(Events.WaitBeyond(seen) || Device.ReadPackage(nullptr, 0) > 0)
                     << "stuck at package " << expected;
             }
         }
