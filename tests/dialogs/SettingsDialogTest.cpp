@@ -5,7 +5,6 @@
 
 #include <termios.h>
 
-#include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -13,8 +12,10 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <algorithm>
+#include <functional>
 #include <memory>
-#include <string>
+#include <optional>
 
 #include <gtest/gtest.h>
 
