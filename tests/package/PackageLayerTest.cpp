@@ -1,0 +1,661 @@
+#include "Tcommpkg.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <cstring>
+#include <random>
+#include <thread>
+
+#include "FakeEngine.h"
+#include "PtyPort.h"
+#include "StuffingModel.h"
+
+using namespace OrvekComm32;
+using namespace packagetest;
+
+namespace {
+
+Bytes Framed(const Bytes& data, bool doubleMark = true)
+{
+    return stuffingmodel::Encode(data, {}, doubleMark);
+}
+
+Bytes Concat(std::initializer_list<Bytes> parts)
+{
+    Bytes out;
+    for (const Bytes& part : parts)
+        out.insert(out.end(), part.begin(), part.end());
+    return out;
+}
+
+Bytes Counting(std::size_t n, int start = 0)
+{
+    Bytes out(n);
+    for (std::size_t i = 0; i < n; ++i)
+        out[i] = static_cast<std::uint8_t>(start + i);
+    return out;
+}
+
+// A compatible-type record: one whole slot of the layer's current size.
+Bytes Record(const TCommPackage& layer, std::uint32_t length, const Bytes& data)
+{
+    Bytes record(std::max<std::size_t>(layer.PackageSize() + 4, 32), 0);
+    std::memcpy(record.data(), &length, 4);
+    std::memcpy(record.data() + 4, data.data(), std::min(data.size(), record.size() - 4));
+    return record;
+}
+
+// An engine, the handler installed on it before the layer, and the layer
+// with its package event recorded. Members are destroyed layer first.
+struct Rig {
+    Rig()
+    {
+        Engine.OnCommNotify = Earlier.Handler();
+        Layer = std::make_unique<TCommPackage>(&Engine);
+        Layer->OnPackage = Events.Handler();
+    }
+
+    void Use(TCommPackageType type)
+    {
+        Layer->fSetPkgType(type);
+        Layer->fSetActive(true);
+    }
+
+    // Takes the oldest package in a byte-count type.
+    Bytes Take()
+    {
+        Bytes buffer(Layer->PackageSize() + 1);
+        buffer.resize(Layer->ReadPackage(buffer.data(), static_cast<unsigned long>(buffer.size())));
+        return buffer;
+    }
+
+    unsigned long Waiting() { return Layer->ReadPackage(nullptr, 0); }
+
+    // Raises EV_TXEMPTY until the sink stops growing.
+    void DrainTransmit()
+    {
+        for (std::size_t before = SIZE_MAX; before != Engine.Sent().size();) {
+            before = Engine.Sent().size();
+            Engine.Notify(EV_TXEMPTY);
+        }
+    }
+
+    std::vector<int> EventTypes()
+    {
+        std::vector<int> types;
+        for (const auto& entry : Events.Snapshot())
+            types.push_back(entry.NotifyType);
+        return types;
+    }
+
+    FakeEngine Engine;
+    NotifyLog Earlier;
+    NotifyLog Events;
+    std::unique_ptr<TCommPackage> Layer;
+};
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Construction, the hook and its removal
+
+TEST(PackageLayer, InactiveLayerPassesNotificationsOnUnchanged)
+{
+    Rig rig;
+    rig.Engine.Feed(Framed({0x41}));
+    rig.Engine.Notify(EV_RXCHAR | EV_TXEMPTY | EV_CTS);
+    rig.Layer->fNewCommNotify(&rig.Engine, EV_RING);
+
+    const auto earlier = rig.Earlier.Snapshot();
+    ASSERT_EQ(earlier.size(), 2u);
+    EXPECT_EQ(earlier[0].Sender, &rig.Engine);
+    EXPECT_EQ(earlier[0].NotifyType, EV_RXCHAR | EV_TXEMPTY | EV_CTS);
+    EXPECT_EQ(earlier[1].NotifyType, EV_RING);
+    EXPECT_EQ(rig.Events.Size(), 0u);
+    EXPECT_EQ(rig.Engine.Unread(), 5u); // the inactive layer read nothing
+}
+
+TEST(PackageLayer, ActiveLayerReportsPackagesAndPassesOtherBits)
+{
+    Rig rig;
+    rig.Use(cptFrameHeadTail);
+    rig.Engine.Feed(Framed({0x41}));
+    rig.Engine.Notify(EV_RXCHAR | EV_CTS);
+    rig.Engine.Notify(EV_DSR);
+    rig.Engine.Notify(EV_RXCHAR); // no new bytes, but a package still waits
+
+    // The earlier handler sees every notification unchanged.
+    const auto earlier = rig.Earlier.Snapshot();
+    ASSERT_EQ(earlier.size(), 3u);
+    EXPECT_EQ(earlier[0].NotifyType, EV_RXCHAR | EV_CTS);
+    EXPECT_EQ(earlier[0].Sender, &rig.Engine);
+
+    const auto events = rig.Events.Snapshot();
+    ASSERT_EQ(events.size(), 3u);
+    EXPECT_EQ(events[0].Sender, rig.Layer.get());
+    EXPECT_EQ(events[0].NotifyType, EV_RXCHAR | EV_CTS);
+    EXPECT_EQ(events[1].NotifyType, EV_DSR);
+    EXPECT_EQ(events[2].NotifyType, EV_RXCHAR);
+
+    EXPECT_EQ(rig.Take(), Bytes {0x41});
+    rig.Engine.Notify(EV_RXCHAR);
+    EXPECT_EQ(rig.Events.Size(), 3u); // nothing waits any more
+}
+
+TEST(PackageLayer, DestructorPutsTheEarlierHandlerBack)
+{
+    Rig rig;
+    rig.Layer.reset();
+    rig.Engine.Notify(EV_RLSD);
+    ASSERT_EQ(rig.Earlier.Size(), 1u);
+    EXPECT_EQ(rig.Earlier.Snapshot()[0].NotifyType, EV_RLSD);
+
+    FakeEngine bare;
+    {
+        TCommPackage layer(&bare);
+        EXPECT_TRUE(static_cast<bool>(bare.OnCommNotify));
+    }
+    EXPECT_FALSE(static_cast<bool>(bare.OnCommNotify));
+}
+
+TEST(PackageLayer, DestroyingWhileTheEngineNotifiesIsSafe)
+{
+    // The engine's slot lets a call that took the handler finish after the
+    // handler is replaced; such a call must never reach a destroyed layer.
+    FakeEngine engine;
+    std::atomic<int> earlierCalls {0};
+    engine.OnCommNotify = [&](TObject*, int) { earlierCalls.fetch_add(1, std::memory_order_relaxed); };
+    std::atomic<bool> stop {false};
+    std::atomic<int> notified {0};
+    std::thread notifier([&] {
+        while (!stop) {
+            engine.Feed(Framed({1, 2, 3}));
+            engine.Notify(EV_RXCHAR | EV_TXEMPTY);
+            notified.fetch_add(1, std::memory_order_relaxed);
+        }
+    });
+    for (int round = 0; round < 200; ++round) {
+        TCommPackage layer(&engine);
+        layer.fSetPkgType(cptFrameHeadTail);
+        layer.fSetActive(true);
+        const Bytes data {9, 8, 7};
+        layer.WritePackage(data.data(), 3);
+    }
+    stop = true;
+    notifier.join();
+    // Every notification reached the earlier handler, through a layer or not.
+    EXPECT_EQ(earlierCalls.load(), notified.load());
+}
+
+// ---------------------------------------------------------------------------
+// Reception in the framed types
+
+TEST(PackageLayer, HeadThenTailQueuesAnEmptyPackage)
+{
+    Rig rig;
+    rig.Use(cptFrameHeadTail);
+    rig.Engine.Receive({0xEB, 0xEE});
+    EXPECT_EQ(rig.EventTypes(), std::vector<int> {EV_RXCHAR});
+
+    Bytes buffer(16);
+    EXPECT_EQ(rig.Layer->ReadPackage(buffer.data(), 16), 0u);
+    // It was taken: a further received-bytes event reports nothing waiting.
+    rig.Engine.Notify(EV_RXCHAR);
+    EXPECT_EQ(rig.Events.Size(), 1u);
+}
+
+TEST(PackageLayer, ReceiveQueueHoldsFifteenPackages)
+{
+    Rig rig;
+    rig.Use(cptFrameHeadTail);
+    for (int i = 0; i < 16; ++i)
+        rig.Engine.Receive(Framed({static_cast<std::uint8_t>(i)}));
+    for (int i = 0; i < 15; ++i)
+        ASSERT_EQ(rig.Take(), Bytes {static_cast<std::uint8_t>(i)});
+    EXPECT_EQ(rig.Waiting(), 0u);
+    EXPECT_TRUE(rig.Take().empty());
+}
+
+TEST(PackageLayer, QueueSizesOfOneOrLessHoldOnePackage)
+{
+    for (unsigned long size : {1UL, 0UL, static_cast<unsigned long>(-3L)}) {
+        Rig rig;
+        rig.Layer->fSetQSize(size);
+        EXPECT_EQ(rig.Layer->QueueSize(), static_cast<long>(size));
+        rig.Use(cptFrameHeadTail);
+        rig.Engine.Receive(Concat({Framed({1}), Framed({2})}));
+        EXPECT_EQ(rig.Take(), Bytes {1}) << size;
+        EXPECT_EQ(rig.Waiting(), 0u) << size;
+    }
+}
+
+TEST(PackageLayer, SmallPackageSizeStillGivesThirtyTwoByteSlots)
+{
+    Rig rig;
+    rig.Layer->fSetPkgSz(10);
+    rig.Use(cptCompatiblePkg);
+    rig.Engine.Receive(Framed(Counting(12, 1)));
+
+    Bytes slot(64, 0xAA);
+    ASSERT_EQ(rig.Layer->ReadPackage(slot.data(), 0), 1u);
+    std::uint32_t length;
+    std::memcpy(&length, slot.data(), 4);
+    EXPECT_EQ(length, 10u); // cut to the package size
+    EXPECT_EQ(Bytes(slot.begin() + 4, slot.begin() + 14), Counting(10, 1));
+    EXPECT_EQ(Bytes(slot.begin() + 32, slot.end()), Bytes(32, 0xAA)); // one 32-byte slot, no more
+    EXPECT_EQ(rig.Layer->ReadPackage(slot.data(), 0), 0u);
+}
+
+TEST(PackageLayer, ReadPackagePeeksOrCutsToTheCallersSize)
+{
+    Rig rig;
+    rig.Use(cptFrameHeadTail);
+    rig.Engine.Receive(Concat({Framed(Counting(10)), Framed({0x77})}));
+
+    Bytes buffer(4);
+    EXPECT_EQ(rig.Layer->ReadPackage(nullptr, 100), 10u);
+    EXPECT_EQ(rig.Layer->ReadPackage(buffer.data(), 0), 10u);
+    EXPECT_EQ(rig.Layer->ReadPackage(buffer.data(), 4), 4u);
+    EXPECT_EQ(buffer, Counting(4));
+    // The rest of the first package went with it.
+    EXPECT_EQ(rig.Take(), Bytes {0x77});
+}
+
+TEST(PackageLayer, InactiveLayerNeitherReadsNorWritesNorPurges)
+{
+    Rig rig;
+    rig.Use(cptFrameHeadTail);
+    rig.Engine.Receive(Framed({1}));
+    rig.Layer->fSetActive(false);
+    const Bytes data {1, 2};
+    EXPECT_EQ(rig.Layer->WritePackage(data.data(), 2), 0u);
+    EXPECT_EQ(rig.Waiting(), 0u);
+    rig.Layer->PurgeRead();
+    rig.Layer->PurgeWrite();
+    EXPECT_EQ(rig.Engine.PurgeReadCount(), 0);
+    EXPECT_EQ(rig.Engine.PurgeWriteCount(), 0);
+    EXPECT_EQ(rig.Engine.WriteCallCount(), 0);
+}
+
+// ---------------------------------------------------------------------------
+// Sending
+
+TEST(PackageLayer, FramesWithTheCurrentMarks)
+{
+    Rig rig;
+    rig.Use(cptFrameHeadTail);
+    const Bytes data {0x01, 0xEB, 0x02};
+    EXPECT_EQ(rig.Layer->WritePackage(data.data(), 3), 3u);
+    rig.DrainTransmit();
+    rig.Layer->fSetDblFrameMark(false);
+    EXPECT_EQ(rig.Layer->WritePackage(data.data(), 3), 3u);
+    rig.DrainTransmit();
+    EXPECT_EQ(testsupport::Hex(rig.Engine.Sent()), "EB EB 01 EC EB 02 EE EE EB 01 EC EB 02 EE");
+
+    // Frame bytes written straight into the layer apply to the next package
+    // and the next bytes parsed.
+    rig.Engine.ClearSent();
+    rig.Layer->FrameHead = 0x02;
+    rig.Layer->FrameTail = 0x03;
+    rig.Layer->FrameCtrl = 0x10;
+    EXPECT_EQ(rig.Layer->WritePackage(data.data(), 3), 3u);
+    EXPECT_EQ(testsupport::Hex(rig.Engine.Sent()), "02 01 EB 10 02 03");
+    rig.Engine.Receive({0x10, 0x02, 0x02, 0x41, 0x10, 0x03, 0xEB, 0x03});
+    EXPECT_EQ(rig.Take(), (Bytes {0x41, 0x03, 0xEB}));
+}
+
+TEST(PackageLayer, WriteTakesAtMostThePackageSize)
+{
+    Rig rig;
+    rig.Use(cptFrameHeadTail);
+    const Bytes data = Counting(5000);
+    EXPECT_EQ(rig.Layer->WritePackage(data.data(), 5000), 4096u);
+    EXPECT_EQ(rig.Engine.Sent(), Framed(Counting(4096)));
+
+    rig.Engine.ClearSent();
+    EXPECT_EQ(rig.Layer->WritePackage(data.data(), 0), 0u);
+    EXPECT_EQ(rig.Layer->WritePackage(nullptr, 10), 0u);
+    rig.DrainTransmit();
+    EXPECT_TRUE(rig.Engine.Sent().empty());
+}
+
+TEST(PackageLayer, CompatibleTypeTakesWholeRecords)
+{
+    Rig rig;
+    rig.Use(cptCompatiblePkg);
+    const Bytes small = Record(*rig.Layer, 3, {0x01, 0xEB, 0x02});
+    EXPECT_EQ(rig.Layer->WritePackage(small.data(), 0), 1u); // Len is not used
+    EXPECT_EQ(testsupport::Hex(rig.Engine.Sent()), "EB EB 01 EC EB 02 EE EE");
+
+    // A record claiming more than the package size is cut when encoded.
+    rig.Engine.ClearSent();
+    const Bytes large = Record(*rig.Layer, 5000, Counting(4096));
+    EXPECT_EQ(rig.Layer->WritePackage(large.data(), 1), 1u);
+    rig.DrainTransmit();
+    EXPECT_EQ(rig.Engine.Sent(), Framed(Counting(4096)));
+}
+
+TEST(PackageLayer, PackagesWaitWhileTheEngineAcceptsNothing)
+{
+    Rig rig;
+    rig.Use(cptCompatiblePkg);
+    rig.Engine.SetWritable(false);
+    // One package goes into the encoded record, fifteen into the queue.
+    std::vector<Bytes> sent;
+    for (int i = 0; i < 16; ++i) {
+        sent.push_back(Counting(20, i));
+        ASSERT_EQ(rig.Layer->WritePackage(Record(*rig.Layer, 20, sent.back()).data(), 0), 1u) << i;
+    }
+    EXPECT_EQ(rig.Layer->WritePackage(Record(*rig.Layer, 1, {0}).data(), 0), 0u);
+    rig.Engine.Notify(EV_TXEMPTY);
+    EXPECT_TRUE(rig.Engine.Sent().empty());
+
+    rig.Engine.SetWritable(true);
+    rig.DrainTransmit();
+    EXPECT_EQ(stuffingmodel::Decode(rig.Engine.Sent(), {}, 4096), sent);
+}
+
+TEST(PackageLayer, PartlyAcceptedPackagesAreHandedOverInLaterSteps)
+{
+    Rig rig;
+    rig.Use(cptFrameHeadTail);
+    rig.Engine.SetAcceptPerWrite(5);
+    const Bytes a = Counting(30), b = Counting(12, 0xE0), c = Counting(7, 0x40);
+    for (const Bytes* data : {&a, &b, &c})
+        ASSERT_EQ(rig.Layer->WritePackage(data->data(), static_cast<unsigned long>(data->size())), data->size());
+
+    // EV_TXEMPTY comes back to the owner only once the last package has left
+    // the transmit queue, which shows as its first bytes in the sink.
+    const std::size_t beforeLast = Framed(a).size() + Framed(b).size();
+    for (int step = 0; step < 100; ++step) {
+        rig.Events.Clear();
+        rig.Engine.Notify(EV_TXEMPTY);
+        const bool lastTaken = rig.Engine.Sent().size() > beforeLast;
+        EXPECT_EQ(rig.EventTypes(), lastTaken ? std::vector<int> {EV_TXEMPTY} : std::vector<int> {}) << step;
+    }
+    EXPECT_EQ(rig.Engine.Sent(), Concat({Framed(a), Framed(b), Framed(c)}));
+}
+
+TEST(PackageLayer, TimeoutTypeSendsBareBytesAndIgnoresReceivedBytesEvents)
+{
+    Rig rig;
+    rig.Layer->fSetPkgInterval(3600 * 1000); // keep the layer thread out of the way
+    rig.Use(cptFrameTimeout);
+    const Bytes request {0x7E, 0x01, 0x00, 0x02};
+    EXPECT_EQ(rig.Layer->WritePackage(request.data(), 4), 4u);
+    EXPECT_EQ(rig.Engine.Sent(), request);
+
+    rig.Engine.Receive({0x7E, 0x01});
+    EXPECT_EQ(rig.Events.Size(), 0u);
+    EXPECT_EQ(rig.Engine.Unread(), 2u);
+}
+
+// ---------------------------------------------------------------------------
+// Purges and setters
+
+TEST(PackageLayer, PurgeReadKeepsThePackageBeingAssembled)
+{
+    Rig rig;
+    rig.Use(cptFrameHeadTail);
+    rig.Engine.Receive({0xEB, 0x01, 0xEE, 0xEB, 0x02});
+    rig.Layer->PurgeRead();
+    EXPECT_EQ(rig.Engine.PurgeReadCount(), 1);
+    EXPECT_EQ(rig.Waiting(), 0u);
+    rig.Engine.Receive({0x03, 0xEE});
+    EXPECT_EQ(rig.Take(), (Bytes {0x02, 0x03}));
+}
+
+TEST(PackageLayer, PurgeWriteKeepsThePackageBeingHandedOver)
+{
+    Rig rig;
+    rig.Use(cptFrameHeadTail);
+    rig.Engine.SetAcceptPerWrite(3);
+    const Bytes a = Counting(10), b = Counting(10, 100);
+    rig.Layer->WritePackage(a.data(), 10);
+    rig.Layer->WritePackage(b.data(), 10);
+    rig.Layer->PurgeWrite();
+    EXPECT_EQ(rig.Engine.PurgeWriteCount(), 1);
+    rig.DrainTransmit();
+    EXPECT_EQ(rig.Engine.Sent(), Framed(a));
+}
+
+TEST(PackageLayer, SettersOfActiveLayerDropWhatIsQueuedBothWays)
+{
+    const std::vector<std::pair<const char*, std::function<void(TCommPackage&)>>> setters {
+        {"type", [](TCommPackage& l) { l.fSetPkgType(cptCompatiblePkg); }},
+        {"package size", [](TCommPackage& l) { l.fSetPkgSz(2000); }},
+        {"queue size", [](TCommPackage& l) { l.fSetQSize(8); }},
+        {"active", [](TCommPackage& l) { l.fSetActive(true); }},
+    };
+    for (const auto& [name, set] : setters) {
+        Rig rig;
+        rig.Use(cptFrameHeadTail);
+        rig.Engine.Receive(Concat({Framed({1}), Bytes {0xEB, 0x02}})); // one waiting, one begun
+        rig.Engine.SetWritable(false);
+        const Bytes data {5, 6};
+        rig.Layer->WritePackage(data.data(), 2); // being handed over
+        rig.Layer->WritePackage(data.data(), 2); // queued
+
+        set(*rig.Layer);
+        EXPECT_TRUE(rig.Layer->Active()) << name;
+        Bytes slot(4200);
+        EXPECT_EQ(rig.Layer->ReadPackage(slot.data(), static_cast<unsigned long>(slot.size())), 0u) << name;
+        rig.Engine.Receive({0x03, 0xEE});
+        EXPECT_EQ(rig.Layer->ReadPackage(slot.data(), static_cast<unsigned long>(slot.size())), 0u) << name;
+        rig.Engine.SetWritable(true);
+        rig.DrainTransmit();
+        EXPECT_TRUE(rig.Engine.Sent().empty()) << name;
+    }
+}
+
+TEST(PackageLayer, IntervalAndDoubleMarkKeepWhatIsQueued)
+{
+    Rig rig;
+    rig.Use(cptFrameHeadTail);
+    rig.Engine.Receive(Framed({1}));
+    rig.Engine.SetWritable(false);
+    const Bytes data {5, 6};
+    rig.Layer->WritePackage(data.data(), 2);
+    rig.Layer->fSetPkgInterval(80);
+    rig.Layer->fSetDblFrameMark(false);
+    EXPECT_EQ(rig.Layer->PackageInterval(), 80u);
+    EXPECT_EQ(rig.Take(), Bytes {1});
+    rig.Engine.SetWritable(true);
+    rig.DrainTransmit();
+    EXPECT_EQ(rig.Engine.Sent(), Framed(data, true)); // encoded before the change
+}
+
+TEST(PackageLayer, SizesBeyond32BitsAreRefusedAndNothingIsLost)
+{
+    Rig rig;
+    rig.Use(cptFrameHeadTail);
+    rig.Engine.Receive(Framed({1}));
+    rig.Layer->fSetPkgSz(0x80000000UL);       // encoded record beyond 2^32
+    rig.Layer->fSetPkgSz(0x10000000UL);       // 16 slots beyond 2^32
+    rig.Layer->fSetPkgSz(0xFFFFFFFFFFUL);
+    rig.Layer->fSetQSize(1UL << 20);          // 2^20 slots of 4100 bytes
+    rig.Layer->fSetQSize(1UL << 40);
+    EXPECT_EQ(rig.Layer->PackageSize(), 4096u);
+    EXPECT_EQ(rig.Layer->QueueSize(), 16);
+    EXPECT_EQ(rig.Take(), Bytes {1}); // refused before the layer was touched
+}
+
+TEST(PackageLayer, LargerPackageSizeCarriesLargerPackages)
+{
+    Rig rig;
+    rig.Layer->fSetPkgSz(100000);
+    rig.Layer->fSetQSize(3);
+    rig.Use(cptFrameHeadTail);
+    std::mt19937 rng {5};
+    Bytes data(100000);
+    for (auto& b : data)
+        b = static_cast<std::uint8_t>(rng());
+    EXPECT_EQ(rig.Layer->WritePackage(data.data(), 100000), 100000u);
+    rig.Engine.Receive(rig.Engine.Sent());
+    EXPECT_EQ(rig.Take(), data);
+}
+
+// ---------------------------------------------------------------------------
+// Threads
+
+TEST(PackageLayerThreads, SendingStepsOfTwoThreadsNeverInterleave)
+{
+    Rig rig;
+    rig.Use(cptFrameHeadTail);
+    rig.Engine.SetAcceptPerWrite(7);
+    std::atomic<bool> stop {false};
+    std::atomic<int> steps {0};
+    std::thread notifier([&] {
+        while (!stop) {
+            rig.Engine.Notify(EV_TXEMPTY);
+            steps.fetch_add(1, std::memory_order_relaxed);
+        }
+    });
+
+    std::mt19937 rng {11};
+    std::vector<Bytes> written;
+    while (written.size() < 300 || steps.load(std::memory_order_relaxed) < 300) {
+        Bytes data(rng() % 60);
+        for (auto& b : data)
+            b = static_cast<std::uint8_t>(rng());
+        if (rig.Layer->WritePackage(data.data(), static_cast<unsigned long>(data.size())) == data.size()
+            && !data.empty()) {
+            written.push_back(std::move(data));
+        } else {
+            std::this_thread::yield();
+        }
+    }
+    stop = true;
+    notifier.join();
+    rig.DrainTransmit();
+    EXPECT_EQ(stuffingmodel::Decode(rig.Engine.Sent(), {}, 4096), written);
+}
+
+TEST(PackageLayerThreads, ResizingWhileReceptionRunsKeepsTheLayerSound)
+{
+    Rig rig;
+    rig.Use(cptFrameHeadTail);
+    std::atomic<bool> stop {false};
+    std::atomic<int> steps {0};
+    std::thread receiver([&] {
+        std::mt19937 rng {3};
+        while (!stop) {
+            rig.Engine.Receive(Framed(Bytes(rng() % 3000, 0x5A)));
+            rig.Engine.Notify(EV_TXEMPTY);
+            steps.fetch_add(1, std::memory_order_relaxed);
+        }
+    });
+    const Bytes data(500, 0x33);
+    // Until both sides have run many times, so that they surely overlapped.
+    for (int round = 0; round < 200 || steps.load(std::memory_order_relaxed) < 200; ++round) {
+        rig.Layer->fSetPkgSz(round % 2 ? 16 : 2600);
+        rig.Layer->fSetQSize(2 + round % 5);
+        rig.Layer->WritePackage(data.data(), 500);
+        rig.Take();
+    }
+    stop = true;
+    receiver.join();
+
+    rig.Engine.PurgeRead(false);
+    rig.Layer->fSetActive(true);
+    rig.Engine.Receive(Framed({7, 7, 7}));
+    EXPECT_EQ(rig.Take(), (Bytes {7, 7, 7}));
+}
+
+TEST(PackageLayerThreads, DestructorWaitsForAPackageEventThatOverruns)
+{
+    // The package event of the layer thread is held far beyond the 100 ms
+    // the thread is given to stop; the layer must stay whole until it ends.
+    FakeEngine engine;
+    auto layer = std::make_unique<TCommPackage>(&engine);
+    TCommPackage* const raw = layer.get();
+    std::mutex lock;
+    std::condition_variable changed;
+    bool entered = false, release = false;
+    std::atomic<unsigned long> seenWaiting {0};
+    std::atomic<bool> finished {false};
+    layer->OnPackage = [&](TObject*, int) {
+        std::unique_lock guard(lock);
+        entered = true;
+        changed.notify_all();
+        changed.wait(guard, [&] { return release; });
+        seenWaiting = raw->ReadPackage(nullptr, 0);
+        finished = true;
+    };
+    layer->fSetPkgType(cptFrameTimeout);
+    layer->fSetActive(true);
+    engine.Feed({1, 2, 3});
+    {
+        std::unique_lock guard(lock);
+        ASSERT_TRUE(changed.wait_for(guard, 10s, [&] { return entered; }));
+    }
+    std::thread releaser([&] {
+        std::this_thread::sleep_for(300ms); // the overrun itself
+        std::lock_guard guard(lock);
+        release = true;
+        changed.notify_all();
+    });
+    layer.reset();
+    EXPECT_TRUE(finished);
+    EXPECT_EQ(seenWaiting.load(), 3u); // the package was still there to read
+    releaser.join();
+}
+
+// ---------------------------------------------------------------------------
+// Time-out reception on the layer thread (real time, generous bounds)
+
+TEST(PackageLayerTimeout, PackageIsReportedOnceTheLineFallsSilent)
+{
+    Rig rig;
+    rig.Use(cptFrameTimeout);
+    rig.Engine.Feed({0x7E, 0x01, 0x00, 0x02});
+    ASSERT_TRUE(rig.Events.WaitForSize(1));
+    const auto events = rig.Events.Snapshot();
+    EXPECT_EQ(events[0].Sender, rig.Layer.get());
+    EXPECT_EQ(events[0].NotifyType, EV_RXCHAR);
+    EXPECT_EQ(rig.Take(), (Bytes {0x7E, 0x01, 0x00, 0x02}));
+}
+
+TEST(PackageLayerTimeout, BytesCloserThanOneIntervalStayInOnePackage)
+{
+    Rig rig;
+    // Gaps of 10 ms against an interval far longer, so that a busy machine
+    // cannot split the package.
+    rig.Layer->fSetPkgInterval(500);
+    rig.Use(cptFrameTimeout);
+    for (int i = 0; i < 20; ++i) {
+        rig.Engine.Feed({static_cast<std::uint8_t>(i)});
+        std::this_thread::sleep_for(10ms); // the pace of the sender, not a wait for the layer
+    }
+    ASSERT_TRUE(rig.Events.WaitForSize(1));
+    EXPECT_EQ(rig.Take(), Counting(20));
+    EXPECT_EQ(rig.Waiting(), 0u);
+}
+
+TEST(PackageLayerTimeout, LongPackageIsCutAndFullQueueStillNotifies)
+{
+    Rig rig;
+    rig.Layer->fSetPkgSz(8);
+    rig.Layer->fSetQSize(1);
+    rig.Use(cptFrameTimeout);
+    rig.Engine.Feed(Counting(20));
+    ASSERT_TRUE(rig.Events.WaitForSize(1));
+    rig.Engine.Feed({0x55});
+    ASSERT_TRUE(rig.Events.WaitForSize(2)); // reported although the queue lost it
+    EXPECT_EQ(rig.Take(), Counting(8));
+    EXPECT_EQ(rig.Waiting(), 0u);
+}
+
+TEST(PackageLayerTimeout, NewIntervalEndsTheCurrentWait)
+{
+    Rig rig;
+    rig.Layer->fSetPkgInterval(3600 * 1000);
+    rig.Use(cptFrameTimeout);
+    rig.Engine.Feed({1, 2, 3});
+    rig.Layer->fSetPkgInterval(20); // without the wake-up this would wait an hour
+    ASSERT_TRUE(rig.Events.WaitForSize(1));
+    EXPECT_EQ(rig.Take(), (Bytes {1, 2, 3}));
+}

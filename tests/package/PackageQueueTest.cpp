@@ -1,0 +1,146 @@
+#include "Tcommpkg.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <thread>
+#include <vector>
+
+using namespace OrvekComm32;
+
+namespace {
+
+// A record of `slotSize` bytes: length, then a running number, then a
+// pattern, so that a wrong or torn slot shows.
+std::vector<unsigned char> Record(std::uint32_t slotSize, std::uint32_t number)
+{
+    std::vector<unsigned char> record(slotSize);
+    const std::uint32_t length = slotSize - 4;
+    std::memcpy(record.data(), &length, 4);
+    std::memcpy(record.data() + 4, &number, 4);
+    for (std::uint32_t i = 8; i < slotSize; ++i)
+        record[i] = static_cast<unsigned char>(number + i);
+    return record;
+}
+
+std::uint32_t NumberOf(const std::vector<unsigned char>& record)
+{
+    std::uint32_t number;
+    std::memcpy(&number, record.data() + 4, 4);
+    return number;
+}
+
+int Fill(TCommPackageQueue& queue)
+{
+    int stored = 0;
+    while (queue.In(Record(queue.SlotSize(), static_cast<std::uint32_t>(stored)).data()))
+        ++stored;
+    return stored;
+}
+
+} // namespace
+
+TEST(PackageQueue, OneSlotStaysEmpty)
+{
+    TCommPackageQueue queue(16, 4100);
+    EXPECT_EQ(queue.Capacity(), 16u);
+    EXPECT_EQ(queue.SlotSize(), 4100u);
+    EXPECT_EQ(Fill(queue), 15);
+    EXPECT_EQ(queue.Count(), 15u);
+}
+
+TEST(PackageQueue, SmallCountsGiveTwoSlotsAndSmallSlotsGrowTo32)
+{
+    for (long count : {1L, 0L, -1L, -100000L, 2L}) {
+        TCommPackageQueue queue(16, 40);
+        ASSERT_TRUE(queue.SetQueue(count, 40));
+        EXPECT_EQ(queue.Capacity(), 2u) << count;
+        EXPECT_EQ(Fill(queue), 1) << count;
+    }
+    TCommPackageQueue queue(3, 0);
+    EXPECT_EQ(queue.SlotSize(), 32u);
+    EXPECT_EQ(Fill(queue), 2);
+}
+
+TEST(PackageQueue, KeepsOrderAcrossTheWrapAndPeeksWithoutTaking)
+{
+    TCommPackageQueue queue(5, 32);
+    std::vector<unsigned char> out(32);
+    std::uint32_t next = 0, expected = 0;
+    for (int round = 0; round < 7; ++round) {
+        // Three in, then peek at each, then two out: the ring wraps often.
+        for (int i = 0; i < 3 && queue.Count() < 4; ++i)
+            ASSERT_TRUE(queue.In(Record(32, next++).data()));
+        for (std::uint32_t i = 0; i < queue.Count(); ++i) {
+            ASSERT_TRUE(queue.Read(out.data(), i));
+            EXPECT_EQ(out, Record(32, expected + i));
+        }
+        EXPECT_FALSE(queue.Read(out.data(), queue.Count()));
+        for (int i = 0; i < 2; ++i) {
+            ASSERT_TRUE(queue.Out(out.data()));
+            EXPECT_EQ(out, Record(32, expected++));
+        }
+    }
+    while (queue.Out(out.data()))
+        EXPECT_EQ(NumberOf(out), expected++);
+    EXPECT_EQ(expected, next);
+    EXPECT_EQ(queue.Count(), 0u);
+}
+
+TEST(PackageQueue, WithoutStorageEverythingIsRefused)
+{
+    TCommPackageQueue queue(4, 32);
+    ASSERT_TRUE(queue.In(Record(32, 1).data()));
+    queue.fRemoveQueue();
+    std::vector<unsigned char> out(32);
+    EXPECT_FALSE(queue.In(Record(32, 2).data()));
+    EXPECT_FALSE(queue.Out(out.data()));
+    EXPECT_FALSE(queue.Read(out.data(), 0));
+    EXPECT_EQ(queue.Count(), 0u);
+
+    ASSERT_TRUE(queue.SetQueue(4, 32));
+    EXPECT_EQ(Fill(queue), 3);
+}
+
+TEST(PackageQueue, StorageBeyond32BitsIsRefusedAndTheQueueKept)
+{
+    TCommPackageQueue queue(4, 64);
+    ASSERT_TRUE(queue.In(Record(64, 7).data()));
+    EXPECT_FALSE(queue.SetQueue(65536, 65536));          // exactly 2^32 bytes
+    EXPECT_FALSE(queue.SetQueue(2, 0x7FFFFFFFL + 1));     // 2 slots of 2 GiB
+    EXPECT_FALSE(queue.SetQueue(0x100000000L, 32));
+    EXPECT_EQ(queue.Capacity(), 4u);
+    EXPECT_EQ(queue.SlotSize(), 64u);
+    std::vector<unsigned char> out(64);
+    ASSERT_TRUE(queue.Out(out.data()));
+    EXPECT_EQ(out, Record(64, 7));
+}
+
+TEST(PackageQueue, OneProducerAndOneConsumerWithoutALock)
+{
+    // A small ring, so that both sides meet its ends constantly; any lost,
+    // doubled, reordered or half-copied record fails the comparison.
+    constexpr std::uint32_t total = 50000;
+    TCommPackageQueue queue(3, 48);
+    std::thread producer([&] {
+        for (std::uint32_t n = 0; n < total;) {
+            if (queue.In(Record(48, n).data()))
+                ++n;
+            else
+                std::this_thread::yield();
+        }
+    });
+    std::vector<unsigned char> out(48);
+    std::uint32_t mismatches = 0;
+    for (std::uint32_t n = 0; n < total;) {
+        if (!queue.Out(out.data())) {
+            std::this_thread::yield();
+            continue;
+        }
+        mismatches += out != Record(48, n);
+        ++n;
+    }
+    producer.join();
+    EXPECT_EQ(mismatches, 0u);
+    EXPECT_EQ(queue.Count(), 0u);
+}
