@@ -114,7 +114,6 @@ public slots:
 private:
     // The sensor dialog reads ChannelLevels for its starting values.
     friend class TForm2;
-class Exception;
 
     void SendSequenceFrame(int code);
 

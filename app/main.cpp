@@ -1,11 +1,27 @@
-#include <QApplication>
-#include <QMainWindow>
+// The process start: the application object, the main window, the hidden
+// sensor channel dialog, the event loop. An exception that escapes is shown
+// and the exit code stays 0.
+#include <exception>
+
+#include "Application.h"
+#include "Unit1.h"
+#include "Unit2.h"
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
-    QMainWindow window;
-    window.setWindowTitle(QString::fromUtf8("中控配置下载"));
-    window.show();
-    return app.exec();
+    TApplication application(argc, argv);
+    try {
+        Form1 = new TForm1;
+        Application::OwnForm(Form1);
+        Form2 = Form1->CreateSensorDialog();
+        Form1->show();
+        if (!Application::Terminated())
+            application.exec();
+    } catch (const std::exception& error) {
+        Application::ShowException(&error);
+    } catch (...) {
+        Application::ShowException(nullptr);
+    }
+    Application::ReleaseForms();
+    return 0;
 }
