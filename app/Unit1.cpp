@@ -239,7 +239,10 @@ void TForm1::_SetDesignTimeProperties()
 void TForm1::_ConnectHandlers()
 {
     connect(ButtonSet, &QPushButton::clicked, this, &TForm1::ButtonSetClick);
-    connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
+    // Queued, so that each tick's poll runs after the timer's own delivery
+    // has returned: a timer is not delivered again while its delivery is on
+    // the stack, and the poll must go on nested under "发送完毕".
+    connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer, Qt::QueuedConnection);
     connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
     connect(Button3, &QPushButton::clicked, this, &TForm1::Button3Click);
     connect(Button4, &QPushButton::clicked, this, &TForm1::Button4Click);

@@ -1,0 +1,243 @@
+// The controller link end to end: the main window and a controller played
+// on the pty's master end, through the whole download and the link's
+// corner cases; and the sensor service commands on the same line.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include "ControllerPeer.h"
+#include "Lxcommdevice.h"
+#include "MessageBoxes.h"
+#include "PtyPort.h"
+#include "Unit1.h"
+#include "Unit2.h"
+
+using namespace apptest;
+using testsupport::Bytes;
+
+namespace {
+
+QString U(const char* utf8)
+{
+    return QString::fromUtf8(utf8);
+}
+
+class Download : public ::testing::Test {
+protected:
+    testsupport::PortDirectory Ports;
+    testsupport::PtyPort Pty{1};
+    MessageBoxes Boxes;
+    ControllerPeer Peer{Pty};
+    TForm1 Window;
+
+    // Opens the port with "打开串口" and takes the connect request.
+    void Open()
+    {
+        Window.Button1->click();
+        ASSERT_TRUE(Peer.WaitForFrames(1));
+        ASSERT_EQ(Peer.FrameTexts().back(), "7E 01 00 02");
+        Peer.Clear();
+    }
+
+    void LinkUp()
+    {
+        Peer.Send({0x7E, 0x01, 0x00, 0x02});
+        ASSERT_TRUE(WaitUntil([&] { return Window.Label11->text() == U("连接"); }));
+    }
+};
+
+TEST_F(Download, WholeDownloadWithTheDefaultTexts)
+{
+    Peer.SetAnswering(true);
+    Window.Button1->click();
+    ASSERT_TRUE(WaitUntil([&] { return Window.Label11->text() == U("连接"); }));
+    EXPECT_TRUE(Window.Button14->isEnabled());
+    EXPECT_TRUE(Window.Button15->isEnabled());
+
+    Window.Button14->click();
+    ASSERT_TRUE(Boxes.WaitFor(U("发送完毕")));
+    EXPECT_EQ(Peer.FrameTexts(), (std::vector<std::string>{
+                                     "7E 01 00 02",
+                                     "7E 05 00 04 01 02 03 04",
+                                     "7E 06 00 05 01 02 03 04 05",
+                                     "7E 07 00 06 01 02 03 04 06 08",
+                                     "7E 08 00 07 01 02 03 04 05 06 07",
+                                     "7E 03 00 08 02 FF",
+                                 }));
+
+    Peer.Clear();
+    Window.Button15->click();
+    ASSERT_TRUE(WaitUntil([&] { return Window.Label11->text() == U("断开"); }));
+    EXPECT_EQ(Peer.FrameTexts(), std::vector<std::string>{"7E 01 00 03"});
+    EXPECT_TRUE(Peer.Silent(300ms));  // no re-sends once the link is down
+}
+
+TEST_F(Download, FramesFollowTheEditsAndTheLists)
+{
+    Open();
+    LinkUp();
+    Peer.Clear();
+    Window.Edit1->clear();
+    Window.Button14->click();
+    ASSERT_TRUE(Peer.WaitForFrames(1));
+    EXPECT_EQ(Peer.FrameTexts().back(), "7E 01 00 04");
+
+    QString many;
+    for (int i = 0; i < 513; ++i)
+        many += QString::number(i % 256, 16) + ' ';
+    Window.Edit1->setText(many);
+    Window.Button14->click();
+    ASSERT_TRUE(Peer.WaitForFrames(2));
+    const Bytes& frame = Peer.Frames().back();
+    ASSERT_EQ(frame.size(), 516u);
+    EXPECT_EQ(frame[1], 0x01);
+    EXPECT_EQ(frame[2], 0x02);
+    EXPECT_EQ(frame[515], 0xFF);  // the 512th byte; the 513th is not sent
+
+    Window.ComboBox2->setCurrentIndex(3);
+    Window.ComboBox3->setCurrentIndex(0);
+    Peer.Send({0x7E, 0x01, 0x00, 0x07});
+    ASSERT_TRUE(Peer.WaitForFrames(3));
+    EXPECT_EQ(Peer.FrameTexts().back(), "7E 03 00 08 00 03");
+}
+
+TEST_F(Download, CodesAreReadFromByteThreeOfTheFirstFrameOnly)
+{
+    Open();
+    // The length field is not looked at.
+    Peer.Send({0x7E, 0xFF, 0xFF, 0x02});
+    ASSERT_TRUE(WaitUntil([&] { return Window.Label11->text() == U("连接"); }));
+
+    // Two frames without a pause are one package: only the first counts.
+    Peer.Send({0x7E, 0x01, 0x00, 0x04, 0x7E, 0x01, 0x00, 0x05});
+    ASSERT_TRUE(Peer.WaitForFrames(1));
+    EXPECT_TRUE(Peer.Silent(300ms));
+    EXPECT_EQ(Peer.FrameTexts(), std::vector<std::string>{"7E 06 00 05 01 02 03 04 05"});
+}
+
+TEST_F(Download, ConnectIsResentAfterEveryForeignPackageUntilTheLinkIsUp)
+{
+    Open();
+    Peer.Send({0x41, 0x42, 0x43});  // not a frame
+    ASSERT_TRUE(Peer.WaitForFrames(1));
+    Peer.Send({0x7E, 0x01});  // too short to carry a code
+    ASSERT_TRUE(Peer.WaitForFrames(2));
+    Peer.Send({0x7E, 0x01, 0x00, 0x09});  // an unknown code
+    ASSERT_TRUE(Peer.WaitForFrames(3));
+    EXPECT_EQ(Peer.FrameTexts(), (std::vector<std::string>(3, "7E 01 00 02")));
+    EXPECT_EQ(Window.Label11->text(), U("断开"));
+}
+
+TEST_F(Download, DisconnectIsResentUntilTheControllerAnswersThree)
+{
+    Open();
+    LinkUp();
+    Window.Button15->click();
+    ASSERT_TRUE(Peer.WaitForFrames(1));
+    Peer.Send({0x55});
+    ASSERT_TRUE(Peer.WaitForFrames(2));
+    EXPECT_EQ(Peer.FrameTexts(), (std::vector<std::string>(2, "7E 01 00 03")));
+    EXPECT_EQ(Window.Label11->text(), U("连接"));  // the label waits for code 3
+
+    Peer.Send({0x7E, 0x01, 0x00, 0x03});
+    ASSERT_TRUE(WaitUntil([&] { return Window.Label11->text() == U("断开"); }));
+    Peer.Send({0x55});
+    EXPECT_TRUE(Peer.Silent(300ms));
+}
+
+TEST_F(Download, CompletionIsShownEachTimeAndPollsGoOnUnderTheMessage)
+{
+    Open();
+    LinkUp();
+    Peer.Clear();
+    Boxes.Hold(U("发送完毕"));
+    // These run inside the message's own loop, while the poll that shows it
+    // waits: a nested poll still answers the controller's next code.
+    bool answeredUnderTheMessage = false;
+    bool sentUnderTheMessage = false;
+    QElapsedTimer held;
+    QTimer watch;
+    watch.setInterval(10);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (Boxes.HeldOpen() != 1)
+            return;
+        if (!held.isValid())
+            held.start();
+        if (!sentUnderTheMessage) {
+            Peer.Send({0x7E, 0x01, 0x00, 0x06});
+            sentUnderTheMessage = true;
+        }
+        answeredUnderTheMessage = !Peer.Frames().empty();
+        if (answeredUnderTheMessage || held.elapsed() > 5000) {
+            watch.stop();
+            Boxes.ReleaseHeld();
+        }
+    });
+    watch.start();
+    Peer.Send({0x7E, 0x01, 0x00, 0x08});
+    ASSERT_TRUE(WaitUntil([&] { return !watch.isActive(); }, 10s));
+    EXPECT_TRUE(answeredUnderTheMessage);
+    EXPECT_EQ(Peer.FrameTexts(), std::vector<std::string>{"7E 08 00 07 01 02 03 04 05 06 07"});
+
+    Peer.Send({0x7E, 0x01, 0x00, 0x08});
+    ASSERT_TRUE(Boxes.WaitFor(U("发送完毕"), 2));
+}
+
+// --- sensor service commands ---
+
+TEST_F(Download, ServiceCommandsAreFramedShownAndSent)
+{
+    Open();
+    Window.Button4->click();
+    ASSERT_TRUE(Peer.WaitForBytes(11));
+    EXPECT_EQ(testsupport::Hex(Peer.Received()), "7E 10 08 00 97 AB 86 00 A2 02 82");
+    EXPECT_EQ(Window.Edit1->text(), "7E 10 08 00 97 AB 86 00 A2 02 82");
+
+    Peer.Clear();
+    Window.Button3->click();
+    ASSERT_TRUE(Peer.WaitForBytes(12));
+    EXPECT_EQ(testsupport::Hex(Peer.Received()), "7E 10 09 00 94 AB 86 00 A1 01 02 80");
+
+    Peer.Clear();
+    Window.ComboBox1->setCurrentIndex(12);
+    Window.Button8->click();
+    ASSERT_TRUE(Peer.WaitForBytes(12));
+    EXPECT_EQ(Peer.Received()[8], 0xA6);
+    EXPECT_EQ(Peer.Received()[9], 12);
+}
+
+TEST_F(Download, ServiceCommandsAreRefusedWhileThePortIsClosed)
+{
+    for (QPushButton* button : {Window.Button3, Window.Button4, Window.Button13, Window.Button18}) {
+        button->click();
+    }
+    EXPECT_EQ(Boxes.Count(U("串口未打开")), 4);
+    EXPECT_EQ(Window.Edit1->text(), "01 02 03 04 ");
+    EXPECT_TRUE(Peer.Silent(200ms));
+}
+
+TEST_F(Download, SensorDialogSendsTheTwelveLevels)
+{
+    Open();
+    NextDialog setAndClose([](QWidget* dialog) {
+        auto* form = qobject_cast<TForm2*>(dialog);
+        ASSERT_NE(form, nullptr);
+        form->Button1->click();
+        form->Button2->click();
+    });
+    Window.Button5->click();
+    ASSERT_TRUE(setAndClose.Answered());
+    ASSERT_TRUE(Peer.WaitForBytes(23));
+    EXPECT_EQ(testsupport::Hex(Peer.Received()),
+              "7E 10 14 00 8A AB 86 00 A3 00 00 00 00 00 00 00 00 00 00 00 00 02 82");
+    EXPECT_NE(Form2, nullptr);
+}
+
+} // namespace
