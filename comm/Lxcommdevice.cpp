@@ -109,20 +109,29 @@ TLxCustomCommDevice::TLxCustomCommDevice(QObject* AOwner) : QObject(AOwner)
 TLxCustomCommDevice::~TLxCustomCommDevice()
 {
     _StopNotifications();
-    FFrameSettings.reset();
-    FPackage.reset();
     FComm.reset();
     FNotifyWindow.reset();
 }
 
 void TLxCustomCommDevice::_StopNotifications()
 {
+    if (!FPackage)
+        return;
     FPackage->OnPackage = nullptr;
     FPackage->fSetActive(false);
     FComm->OnBeforeClose = nullptr;
     FComm->OnAfterOpen = nullptr;
     FComm->OnCommNotify = nullptr;
     _CloseEngine();
+    // Clearing the events does not wait for a call already made: the layer
+    // thread may still be inside a package handler (with SyncEvents false,
+    // inside a virtual Ev... of this object). Destroying the layer joins
+    // that thread, so nothing of ours runs once this returns.
+    FFrameSettings.reset();
+    FPackage.reset();
+    // The layer puts the comm handler back as it goes; an engine that failed
+    // to close must not reach it.
+    FComm->OnCommNotify = nullptr;
 }
 
 void TLxCustomCommDevice::_CloseEngine()

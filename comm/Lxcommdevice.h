@@ -262,8 +262,9 @@ public:
 
 protected:
     TComm32* Comm() const { return FComm.get(); }
-    // Destruction steps 1-3: no event fires after it and the port is
-    // closed. The most derived class's destructor calls it first, so that
+    // Destruction up to the package layer's end: the port is closed, the
+    // layer and the frame settings are gone, and no event runs or fires
+    // after it. The most derived class's destructor calls it first, so that
     // no worker thread calls an Ev... override of a part already destroyed;
     // later calls do nothing.
     void _StopNotifications();

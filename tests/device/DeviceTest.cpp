@@ -12,6 +12,10 @@
 #include <QThread>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -223,6 +227,64 @@ TEST_F(DeviceOnPty, DestroyedWhileOpenWithNotificationsInFlight)
     device.reset();  // posted notifications die with the component
     QCoreApplication::processEvents();
     EXPECT_EQ(seen, 0);
+}
+
+
+// Whether a package handler was still running after the component had
+// stopped its notifications.
+struct StopWatch {
+    std::mutex Lock;
+    std::condition_variable Changed;
+    bool Entered = false;
+    bool Stopped = false;
+    bool RanAfterStop = false;
+};
+
+// Holds the layer thread inside its package handler until the destructor
+// has stopped the notifications, or for a second when it waits as it should.
+class StopProbe : public TLxCommDevice {
+public:
+    explicit StopProbe(StopWatch& Watch) : Watch(Watch) {}
+    ~StopProbe() override
+    {
+        _StopNotifications();
+        std::lock_guard guard(Watch.Lock);
+        Watch.Stopped = true;
+        Watch.Changed.notify_all();
+    }
+
+    void EvPackageNotify(TObject*, int NotifyType) override
+    {
+        if (!(NotifyType & EV_RXCHAR))
+            return;
+        std::unique_lock guard(Watch.Lock);
+        Watch.Entered = true;
+        Watch.Changed.notify_all();
+        Watch.Changed.wait_for(guard, std::chrono::seconds(1), [this] { return Watch.Stopped; });
+        Watch.RanAfterStop = Watch.RanAfterStop || Watch.Stopped;
+    }
+
+private:
+    StopWatch& Watch;
+};
+
+TEST_F(DeviceOnPty, StoppingNotificationsWaitsForAHandlerOnTheLayerThread)
+{
+    StopWatch watch;
+    auto probe = std::make_unique<StopProbe>(watch);
+    probe->fSetPortNo(12);
+    probe->fSetSyncEvents(false);
+    probe->fSetUsePackage(true);
+    probe->fSetPackageType(cptFrameTimeout);
+    probe->fSetPackageInterval(10);
+    probe->fSetActive(true);
+    Pty.Write(std::string("package"));
+    {
+        std::unique_lock guard(watch.Lock);
+        ASSERT_TRUE(watch.Changed.wait_for(guard, std::chrono::seconds(5), [&] { return watch.Entered; }));
+    }
+    probe.reset();
+    EXPECT_FALSE(watch.RanAfterStop);
 }
 
 } // namespace
