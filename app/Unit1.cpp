@@ -154,10 +154,14 @@ void TForm1::_CreateControls()
     Label12 = MakeLabel(client, "Label12", "校验");
     Label13 = MakeLabel(client, "Label13", "波特率");
 
-    // The baud list shows "4800" without an item being selected: its code
-    // stays 0xFF until the operator picks one.
-    ComboBox2->setEditable(true);
-    ComboBox2->setInsertPolicy(QComboBox::NoInsert);
+    // Both line-setting lists are drop-down combos with a text of their
+    // own; only the selected item is ever sent. The baud list shows "4800"
+    // without an item being selected: its code stays 0xFF until the
+    // operator picks one.
+    for (QComboBox* list : {ComboBox2, ComboBox3}) {
+        list->setEditable(true);
+        list->setInsertPolicy(QComboBox::NoInsert);
+    }
     ComboBox2->setCurrentIndex(-1);
     ComboBox2->setEditText(QStringLiteral("4800"));
     ComboBox3->setCurrentIndex(2);

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <cstdio>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -66,6 +67,30 @@ inline double MasterToEngine(TComm32& engine, TWakeUp& wake, int master)
     }
     writer.join();
     return TotalBytes / Seconds(Clock::now() - start);
+}
+
+struct TEngineThroughput {
+    double Write;  // bytes per second, engine to master
+    double Read;   // bytes per second, master to engine
+};
+
+// Both directions through an engine opened on COM<comNumber>, the pty
+// whose master end is `master`; the engine is closed again afterwards.
+inline TEngineThroughput MeasureEngine(TComm32& engine, int comNumber, int master)
+{
+    engine.PortNo = comNumber;
+    std::snprintf(engine.DeviceName, sizeof engine.DeviceName, TComm32::Fmt_COMn, comNumber);
+    TWakeUp wake;
+    wake.Attach(engine);
+    // Room for the bench's thread to write ahead: it refills at 1 ms steps.
+    engine.OutQueue->fSetBufSize(1 << 20);
+    engine.Open();
+    TEngineThroughput figures;
+    figures.Write = EngineToMaster(engine, wake, master);
+    figures.Read = MasterToEngine(engine, wake, master);
+    engine.Close();
+    engine.OnCommNotify = nullptr;
+    return figures;
 }
 
 } // namespace bench

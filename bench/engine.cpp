@@ -56,17 +56,7 @@ int main()
     testsupport::PortDirectory ports;
     testsupport::PtyPort pty(3);
     TComm32 engine;
-    engine.PortNo = 3;
-    std::snprintf(engine.DeviceName, sizeof engine.DeviceName, TComm32::Fmt_COMn, 3);
-    TWakeUp wake;
-    wake.Attach(engine);
-    // Room for the bench's thread to write ahead: it refills at 1 ms steps.
-    engine.OutQueue->fSetBufSize(1 << 20);
-    engine.Open();
-
-    const double out = EngineToMaster(engine, wake, pty.MasterFd());
-    const double in = MasterToEngine(engine, wake, pty.MasterFd());
-    engine.Close();
+    const auto [out, in] = MeasureEngine(engine, 3, pty.MasterFd());
 
     // The raw loop on the same pty, with the engine closed.
     const int slave = ::open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -81,7 +71,6 @@ int main()
     Print("engine_write_vs_raw", out / rawOut, "x", "goal >= 0.5");
     Print("engine_read_vs_raw", in / rawIn, "x", "goal >= 0.5");
 
-    engine.OnCommNotify = nullptr;
     engine.Open();
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     const double cpuBefore = soak::ProcessCpuMilliseconds();

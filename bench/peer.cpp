@@ -53,15 +53,7 @@ int main(int argc, char** argv)
     testsupport::PtyPort pty(4);
 
     TComm32 engine;
-    engine.PortNo = 4;
-    std::snprintf(engine.DeviceName, sizeof engine.DeviceName, TComm32::Fmt_COMn, 4);
-    TWakeUp wake;
-    wake.Attach(engine);
-    engine.OutQueue->fSetBufSize(1 << 20);
-    engine.Open();
-    const double engineOut = EngineToMaster(engine, wake, pty.MasterFd());
-    const double engineIn = MasterToEngine(engine, wake, pty.MasterFd());
-    engine.Close();
+    const auto [engineOut, engineIn] = MeasureEngine(engine, 4, pty.MasterFd());
 
     QSerialPort port;
     port.setPortName(QString::fromStdString(pty.SlavePath()));

@@ -12,11 +12,9 @@
 #include <QElapsedTimer>
 #include <QTimer>
 
-#include "ControllerPeer.h"
 #include "Lxcommdevice.h"
-#include "MessageBoxes.h"
-#include "PtyPort.h"
 #include "Unit1.h"
+#include "WindowOnPty.h"
 #include "Unit2.h"
 
 using namespace apptest;
@@ -29,14 +27,8 @@ QString U(const char* utf8)
     return QString::fromUtf8(utf8);
 }
 
-class Download : public ::testing::Test {
+class Download : public WindowOnPty {
 protected:
-    testsupport::PortDirectory Ports;
-    testsupport::PtyPort Pty{1};
-    MessageBoxes Boxes;
-    ControllerPeer Peer{Pty};
-    TForm1 Window;
-
     // Opens the port with "打开串口" and takes the connect request.
     void Open()
     {
@@ -150,6 +142,35 @@ TEST_F(Download, DisconnectIsResentUntilTheControllerAnswersThree)
     ASSERT_TRUE(WaitUntil([&] { return Window.Label11->text() == U("断开"); }));
     Peer.Send({0x55});
     EXPECT_TRUE(Peer.Silent(300ms));
+}
+
+TEST_F(Download, CodeThreeEndsThePollAndTheNextPackageWaitsForTheNextTick)
+{
+    Open();
+    LinkUp();  // ("连接", link requested)
+    Peer.Clear();
+    Window.Timer1->stop();  // the ticks are the test's from here on
+    int packages = 0;
+    Window.LxCommDevice1->OnPackage = [&](TObject*, int notifyType) {
+        if (notifyType & 0x0001)
+            ++packages;
+    };
+    Peer.Send({0x7E, 0x01, 0x00, 0x03});
+    ASSERT_TRUE(WaitUntil([&] { return packages >= 1; }));
+    Peer.Send({0x7E, 0x01, 0x00, 0x02});
+    ASSERT_TRUE(WaitUntil([&] { return packages >= 2; }));
+
+    Window.Timer1Timer();
+    EXPECT_EQ(Window.Label11->text(), U("断开"));
+    EXPECT_TRUE(Peer.Silent(200ms));  // no re-send checks after code 3
+
+    // Code 2 on the second tick: the link is up again but no longer
+    // requested, so its re-send check asks to disconnect.
+    Window.Timer1Timer();
+    EXPECT_EQ(Window.Label11->text(), U("连接"));
+    ASSERT_TRUE(Peer.WaitForFrames(1));
+    EXPECT_EQ(Peer.FrameTexts(), std::vector<std::string>{"7E 01 00 03"});
+    Window.LxCommDevice1->OnPackage = nullptr;
 }
 
 TEST_F(Download, CompletionIsShownEachTimeAndPollsGoOnUnderTheMessage)

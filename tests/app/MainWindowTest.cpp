@@ -12,11 +12,9 @@
 #include <QTest>
 #include <QTimer>
 
-#include "ControllerPeer.h"
 #include "Lxcommdevice.h"
-#include "MessageBoxes.h"
-#include "PtyPort.h"
 #include "Unit1.h"
+#include "WindowOnPty.h"
 
 using namespace OrvekComm32;
 using namespace apptest;
@@ -35,13 +33,7 @@ void ExpectPackageSettings(TLxCommDevice& device)
     EXPECT_TRUE(device.fGetUsePackage());
 }
 
-class MainWindow : public ::testing::Test {
-protected:
-    testsupport::PortDirectory Ports;
-    testsupport::PtyPort Pty{1};
-    MessageBoxes Boxes;
-    ControllerPeer Peer{Pty};
-    TForm1 Window;
+class MainWindow : public WindowOnPty {
 };
 
 TEST_F(MainWindow, InitialState)
@@ -85,6 +77,39 @@ TEST_F(MainWindow, InitialState)
     EXPECT_EQ(device.fGetFrameSettings()->fGetFrameCtrl(), 0);
     ExpectPackageSettings(device);
     EXPECT_FALSE(device.fGetActive());
+}
+
+// The stops of the Tab key among the window's own fields, from Edit1 on.
+std::vector<QString> TabStops(TForm1& window)
+{
+    std::vector<QString> stops;
+    QWidget* const client = window.centralWidget();
+    QWidget* widget = window.Edit1;
+    do {
+        if (widget->parentWidget() == client && widget->isVisibleTo(&window) &&
+            (widget->focusPolicy() & Qt::TabFocus))
+            stops.push_back(widget->objectName());
+        widget = widget->nextInFocusChain();
+    } while (widget != window.Edit1 && stops.size() < 64);
+    return stops;
+}
+
+TEST_F(MainWindow, TabOrderAndTheComponentsStoredSettings)
+{
+    Window.show();
+    EXPECT_EQ(TabStops(Window), (std::vector<QString>{"Edit1", "ButtonSet", "Button1", "Button14", "Button15",
+                                                       "Edit2", "Edit3", "ComboBox2", "ComboBox3", "Edit4"}));
+    EXPECT_EQ(Window.ComboBox4->count(), 3);
+    EXPECT_EQ(Window.ComboBox4->currentText(), U("减速停止"));
+
+    const TLxCommDevice& device = *Window.LxCommDevice1;
+    EXPECT_EQ(device.fGetByteSize(), 8);
+    EXPECT_EQ(device.fGetInBufSize(), 8192);
+    EXPECT_EQ(device.fGetOutBufSize(), 8192);
+    EXPECT_EQ(device.fGetHwInSize(), 1200);
+    EXPECT_EQ(device.fGetHwOutSize(), 1200);
+    EXPECT_EQ(device.fGetQueueSize(), 16);
+    EXPECT_EQ(device.fGetFrameSettings()->fGetFrameTail(), 0);
 }
 
 TEST_F(MainWindow, EachOpenSendsOneConnectRequestAndCloseSendsNothing)
