@@ -30,7 +30,8 @@ constexpr std::uint64_t EncodedSizeLimit(std::uint32_t Length)
 }
 
 // Writes the framed form of Data[0, Length) to Out, which must hold
-// EncodedSizeLimit(Length) bytes. Returns the number of bytes written.
+// EncodedSizeLimit(Length) bytes; any of them may be overwritten, also
+// beyond the framed form. Returns the length of the framed form.
 std::uint32_t EncodePackage(const unsigned char* Data, std::uint32_t Length, const TFrameMarks& Marks,
                             bool DoubleFrameMark, unsigned char* Out);
 
@@ -57,7 +58,7 @@ using TPackageSink = void (*)(void* Context, const unsigned char* Package, std::
 //   - outside a frame: an unescaped control byte escapes the next byte (so an
 //     escaped head opens nothing); every other byte is ignored.
 // Data beyond Limit bytes is dropped, so an over-long frame completes with
-// its first Limit bytes. Nothing is reported for malformed input: stray
+// its first Limit bytes. Package[State.Length, Limit) may be overwritten. Nothing is reported for malformed input: stray
 // bytes are skipped and a restarted frame silently drops its partial
 // package. On return State holds what the next call continues from, and
 // Package[0, State.Length) the partial package.

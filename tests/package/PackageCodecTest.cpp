@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <random>
 
 #include "PtyPort.h"
@@ -259,5 +260,87 @@ TEST(PackageCodecStream, EveryPackageParsesBackToItself)
         Receiver receiver(limit, marks);
         receiver.Feed(framed, 1 + round % 2049);
         ASSERT_EQ(receiver.Packages, std::vector<Bytes> {data}) << "round " << round << " n=" << n;
+    }
+}
+
+// The codec takes whole blocks at a time where it can; the byte-wise model
+// decides what every byte means. Streams with few marks, runs of control
+// bytes of any length across block edges, frames of every size around the
+// package size, and chunk edges anywhere, compared with the model.
+TEST(PackageCodecStream, BlockwiseCodingMatchesTheByteWiseModel)
+{
+    std::mt19937 rng {4242};
+    std::uniform_int_distribution<int> byte(0, 255), coin(0, 99);
+    for (int round = 0; round < 3000; ++round) {
+        const TFrameMarks marks = round % 5 == 0 ? Default : DistinctMarks(rng);
+        const int density = std::array {0, 1, 3, 10, 30}[round % 5]; // percent of mark bytes
+        // Mostly data with a few marks; now and then a run of control bytes
+        // and a stray head or tail.
+        auto data = [&](std::size_t n) {
+            Bytes out(n);
+            for (std::size_t i = 0; i < n; ++i) {
+                out[i] = static_cast<std::uint8_t>(byte(rng));
+                if (coin(rng) < density) {
+                    const unsigned char pick[] = {marks.Head, marks.Tail, marks.Ctrl, marks.Ctrl};
+                    out[i] = pick[byte(rng) % 4];
+                }
+                if (coin(rng) == 0)
+                    for (int run = byte(rng) % 70; run > 0 && i + 1 < n; --run)
+                        out[++i] = marks.Ctrl;
+            }
+            return out;
+        };
+
+        const auto limit = static_cast<std::uint32_t>(std::uniform_int_distribution<int>(0, 700)(rng));
+        Bytes stream;
+        std::vector<Bytes> sent;
+        for (int frame = 0; frame < 4; ++frame) {
+            sent.push_back(data(std::uniform_int_distribution<std::size_t>(0, limit + 70)(rng)));
+            // Raw data between frames: noise the receiver must skip or mis-frame
+            // exactly as the model does.
+            const Bytes framed = Encode(sent.back(), coin(rng) < 50, marks);
+            stream.insert(stream.end(), framed.begin(), framed.end());
+            const Bytes noise = data(byte(rng) % 80);
+            stream.insert(stream.end(), noise.begin(), noise.end());
+        }
+        for (const Bytes& package : sent)
+            ASSERT_EQ(Encode(package, true, marks), stuffingmodel::Encode(package, ModelMarks(marks), true));
+
+        stuffingmodel::Decoder model(ModelMarks(marks), limit);
+        model.Feed(stream);
+        Receiver receiver(limit, marks);
+        receiver.Feed(stream, round % 3 == 0 ? SIZE_MAX : static_cast<std::size_t>(1 + byte(rng) * 3));
+        ASSERT_EQ(receiver.Packages, model.Packages) << "round " << round;
+        ASSERT_EQ(receiver.State.InFrame, model.InFrame) << "round " << round;
+        ASSERT_EQ(receiver.State.Escape, model.Escape) << "round " << round;
+        ASSERT_EQ(Bytes(receiver.Package.begin(), receiver.Package.begin() + receiver.State.Length), model.Current)
+            << "round " << round;
+    }
+}
+
+TEST(PackageCodecStream, UnalignedBuffersCodeAlike)
+{
+    // The block paths load and store at any address.
+    std::mt19937 rng {8};
+    const Bytes data = RandomBytes(rng, 3000);
+    const Bytes expected = stuffingmodel::Encode(data, {}, true);
+    for (std::size_t shift = 0; shift < 32; shift += 5) {
+        Bytes source(shift + data.size());
+        std::copy(data.begin(), data.end(), source.begin() + static_cast<std::ptrdiff_t>(shift));
+        Bytes out(shift + EncodedSizeLimit(3000));
+        const std::uint32_t n = EncodePackage(source.data() + shift, 3000, Default, true, out.data() + shift);
+        ASSERT_EQ(Bytes(out.begin() + static_cast<std::ptrdiff_t>(shift), out.begin() + static_cast<std::ptrdiff_t>(shift + n)),
+                  expected) << shift;
+
+        Bytes line(shift + expected.size());
+        std::copy(expected.begin(), expected.end(), line.begin() + static_cast<std::ptrdiff_t>(shift));
+        Bytes package(shift + 4096);
+        THeadTailDecoder state;
+        std::vector<Bytes> got;
+        auto sink = [](void* context, const unsigned char* p, std::uint32_t length) {
+            static_cast<std::vector<Bytes>*>(context)->emplace_back(p, p + length);
+        };
+        DecodeHeadTail(state, Default, package.data() + shift, 4096, line.data() + shift, expected.size(), sink, &got);
+        ASSERT_EQ(got, std::vector<Bytes> {data}) << shift;
     }
 }
