@@ -14,9 +14,12 @@ int main(int argc, char** argv)
         Form1 = new TForm1;
         Application::OwnForm(Form1);
         Form2 = Form1->CreateSensorDialog();
-        Form1->show();
-        if (!Application::Terminated())
+        // A cancelled settings dialog during construction has already asked
+        // to end: the window is never shown then.
+        if (!Application::Terminated()) {
+            Form1->show();
             application.exec();
+        }
     } catch (const std::exception& error) {
         Application::ShowException(&error);
     } catch (...) {
