@@ -127,28 +127,25 @@ INLINE_BLOCKS __m128i Shuffle(__m128i v, const TShuffleTable& table, unsigned in
 
 // Writes the 8 bytes in lanes 0..7 of Bytes, each mark in Marks preceded by
 // the control byte in lanes 8..15. Stores 16 bytes; returns the new end.
-INLINE_BLOCKS unsigned char* Escape8(__m128i Bytes, unsigned Marks,
-                                                                     unsigned char* Out)
+INLINE_BLOCKS unsigned char* Escape8(__m128i Bytes, unsigned Marks, unsigned char* Out)
 {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(Out), Shuffle(Bytes, EscapeShuffles, Marks));
     return Out + 8 + __builtin_popcount(Marks);
 }
 
-// Block loads run this many blocks ahead of the stores. A load whose
+// Each block is loaded before the one before it is stored. A load whose
 // address matches a pending store's in its low 12 bits waits for that store
 // on common x86 cores, and buffers allocated one after another often lie a
-// multiple of 4096 bytes apart plus a little: loading only the next block
-// would then stall on nearly every one.
-constexpr std::ptrdiff_t LoadsAhead = 4;
-
+// multiple of 4096 bytes apart plus a little: loading a block right after
+// storing the previous one would then stall on nearly every block.
 INLINE_BLOCKS __m256i Load(const unsigned char* p)
 {
     return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
 }
 
 // Frames one block; returns the new end of the output.
-INLINE_BLOCKS unsigned char* EscapeBlock(__m256i v, const TMarkVectors& marks,
-                                                                         __m128i ctrl, unsigned char* to)
+INLINE_BLOCKS unsigned char* EscapeBlock(__m256i v, const TMarkVectors& marks, __m128i ctrl,
+                                         unsigned char* to)
 {
     const std::uint32_t hits = Equal(v, marks.Head) | Equal(v, marks.Tail) | Equal(v, marks.Ctrl);
     if (hits == 0) {
@@ -164,22 +161,18 @@ INLINE_BLOCKS unsigned char* EscapeBlock(__m256i v, const TMarkVectors& marks,
 
 // Frames whole blocks from p on, leaving fewer than a block for the caller.
 // Out must have room for two bytes per byte taken.
-BLOCKS void EscapeBlocks(const unsigned char*& p, const unsigned char* end,
-                                                         const TFrameMarks& m, unsigned char*& out)
+BLOCKS void EscapeBlocks(const unsigned char*& p, const unsigned char* end, const TFrameMarks& m,
+                         unsigned char*& out)
 {
     const TMarkVectors marks = Broadcast(m);
     const __m128i ctrl = _mm_set1_epi8(static_cast<char>(m.Ctrl));
     const unsigned char* in = p;
     unsigned char* to = out;
-    if (end - in >= (LoadsAhead + 1) * Block) {
-        __m256i ahead[LoadsAhead];
-        for (std::ptrdiff_t i = 0; i < LoadsAhead; ++i)
-            ahead[i] = Load(in + i * Block);
-        for (; end - in >= (LoadsAhead + 1) * Block; in += Block) {
-            const __m256i v = ahead[0];
-            for (std::ptrdiff_t i = 0; i + 1 < LoadsAhead; ++i)
-                ahead[i] = ahead[i + 1];
-            ahead[LoadsAhead - 1] = Load(in + LoadsAhead * Block);
+    if (end - in >= 2 * Block) {
+        __m256i next = Load(in);
+        for (; end - in >= 2 * Block; in += Block) {
+            const __m256i v = next;
+            next = Load(in + Block);
             to = EscapeBlock(v, marks, ctrl, to);
         }
     }
@@ -216,8 +209,7 @@ INLINE_BLOCKS TEscapes FindEscapes(std::uint32_t Ctrl, bool EscapeIn)
 
 // Writes the bytes in lanes 0..7 of Bytes that are not in Dropped. Stores 8
 // bytes; returns the new end.
-INLINE_BLOCKS unsigned char* Drop8(__m128i Bytes, unsigned Dropped,
-                                                                   unsigned char* Out)
+INLINE_BLOCKS unsigned char* Drop8(__m128i Bytes, unsigned Dropped, unsigned char* Out)
 {
     _mm_storel_epi64(reinterpret_cast<__m128i*>(Out), Shuffle(Bytes, DropShuffles, Dropped));
     return Out + 8 - __builtin_popcount(Dropped);
@@ -225,9 +217,8 @@ INLINE_BLOCKS unsigned char* Drop8(__m128i Bytes, unsigned Dropped,
 
 // Takes one block of a frame into Package at Length; false, with nothing
 // taken, when a frame starts or ends in the block.
-INLINE_BLOCKS bool UnescapeBlock(__m256i v, const TMarkVectors& marks,
-                                                                 unsigned char* Package, std::uint32_t& Length,
-                                                                 bool& Escape)
+INLINE_BLOCKS bool UnescapeBlock(__m256i v, const TMarkVectors& marks, unsigned char* Package, std::uint32_t& Length,
+                                 bool& Escape)
 {
     const std::uint32_t frames = Equal(v, marks.Head) | Equal(v, marks.Tail);
     const std::uint32_t ctrl = Equal(v, marks.Ctrl);
@@ -255,9 +246,8 @@ INLINE_BLOCKS bool UnescapeBlock(__m256i v, const TMarkVectors& marks,
 // Inside a frame, takes whole blocks of data and escapes from p on. Stops
 // before a block in which a frame starts or ends, or when less than a block
 // of input or of room in the package is left. Distinct marks only.
-BLOCKS void UnescapeBlocks(THeadTailDecoder& State, const TFrameMarks& m,
-                                                           unsigned char* Package, std::uint32_t Limit,
-                                                           const unsigned char*& p, const unsigned char* end)
+BLOCKS void UnescapeBlocks(THeadTailDecoder& State, const TFrameMarks& m, unsigned char* Package,
+                           std::uint32_t Limit, const unsigned char*& p, const unsigned char* end)
 {
     const TMarkVectors marks = Broadcast(m);
     const unsigned char* in = p;
@@ -265,15 +255,11 @@ BLOCKS void UnescapeBlocks(THeadTailDecoder& State, const TFrameMarks& m,
     bool escape = State.Escape;
     const auto room = [&] { return std::uint64_t {length} + Block <= Limit; };
     bool going = true;
-    if (end - in >= (LoadsAhead + 1) * Block) {
-        __m256i ahead[LoadsAhead];
-        for (std::ptrdiff_t i = 0; i < LoadsAhead; ++i)
-            ahead[i] = Load(in + i * Block);
-        for (; going && end - in >= (LoadsAhead + 1) * Block && room(); in += going ? Block : 0) {
-            const __m256i v = ahead[0];
-            for (std::ptrdiff_t i = 0; i + 1 < LoadsAhead; ++i)
-                ahead[i] = ahead[i + 1];
-            ahead[LoadsAhead - 1] = Load(in + LoadsAhead * Block);
+    if (end - in >= 2 * Block) {
+        __m256i next = Load(in);
+        for (; going && end - in >= 2 * Block && room(); in += going ? Block : 0) {
+            const __m256i v = next;
+            next = Load(in + Block);
             going = UnescapeBlock(v, marks, Package, length, escape);
         }
     }

@@ -32,7 +32,10 @@ Bytes Encode(const Bytes& data, bool doubleMark, const TFrameMarks& marks = Defa
 
 // The codec's decoder with its package buffer, fed in pieces.
 struct Receiver {
-    explicit Receiver(std::uint32_t limit, const TFrameMarks& marks = Default) : Marks(marks), Package(limit), Limit(limit) {}
+    explicit Receiver(std::uint32_t limit, const TFrameMarks& marks = Default)
+        : Marks(marks), Package(limit), Limit(limit)
+    {
+    }
 
     void Feed(const Bytes& bytes, std::size_t chunk = SIZE_MAX)
     {
@@ -329,8 +332,7 @@ TEST(PackageCodecStream, UnalignedBuffersCodeAlike)
         std::copy(data.begin(), data.end(), source.begin() + static_cast<std::ptrdiff_t>(shift));
         Bytes out(shift + EncodedSizeLimit(3000));
         const std::uint32_t n = EncodePackage(source.data() + shift, 3000, Default, true, out.data() + shift);
-        ASSERT_EQ(Bytes(out.begin() + static_cast<std::ptrdiff_t>(shift), out.begin() + static_cast<std::ptrdiff_t>(shift + n)),
-                  expected) << shift;
+        ASSERT_EQ(Bytes(out.data() + shift, out.data() + shift + n), expected) << shift;
 
         Bytes line(shift + expected.size());
         std::copy(expected.begin(), expected.end(), line.begin() + static_cast<std::ptrdiff_t>(shift));
