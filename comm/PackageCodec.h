@@ -58,10 +58,11 @@ using TPackageSink = void (*)(void* Context, const unsigned char* Package, std::
 //   - outside a frame: an unescaped control byte escapes the next byte (so an
 //     escaped head opens nothing); every other byte is ignored.
 // Data beyond Limit bytes is dropped, so an over-long frame completes with
-// its first Limit bytes. Package[State.Length, Limit) may be overwritten. Nothing is reported for malformed input: stray
-// bytes are skipped and a restarted frame silently drops its partial
-// package. On return State holds what the next call continues from, and
-// Package[0, State.Length) the partial package.
+// its first Limit bytes; Package[State.Length, Limit) may be overwritten.
+// Nothing is reported for malformed input: stray bytes are skipped and a
+// restarted frame silently drops its partial package. On return State holds
+// what the next call continues from, and Package[0, State.Length) the
+// partial package.
 void DecodeHeadTail(THeadTailDecoder& State, const TFrameMarks& Marks, unsigned char* Package, std::uint32_t Limit,
                     const unsigned char* Bytes, std::size_t Count, TPackageSink Sink, void* Context);
 
