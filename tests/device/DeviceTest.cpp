@@ -196,21 +196,26 @@ TEST_F(DeviceOnPty, WithoutSyncEventsTimeoutPackagesAreReportedOnTheLayerThread)
     Device.fSetUsePackage(true);
     Device.fSetPackageType(cptFrameTimeout);
     Device.fSetPackageInterval(20);
-    std::atomic<bool> reported{false};
-    std::atomic<bool> onCreatingThread{false};
+    std::mutex lock;
+    std::condition_variable changed;
+    bool reported = false;
+    bool onCreatingThread = false;
     Device.OnPackage = [&](TObject*, int type) {
         if (!(type & EV_RXCHAR))
             return;
+        std::lock_guard guard(lock);
         onCreatingThread = QThread::currentThread() == QCoreApplication::instance()->thread();
         reported = true;
+        changed.notify_all();
     };
     Device.fSetActive(true);
     Pty.Write(std::string("package"));
-    // Nothing is pumped here: the report cannot come through the event loop.
-    for (int i = 0; i < 500 && !reported; ++i)
-        QThread::msleep(10);
-    ASSERT_TRUE(reported);
-    EXPECT_FALSE(onCreatingThread);
+    {
+        // Nothing is pumped here: the report cannot come through the event loop.
+        std::unique_lock guard(lock);
+        ASSERT_TRUE(changed.wait_for(guard, std::chrono::seconds(5), [&] { return reported; }));
+        EXPECT_FALSE(onCreatingThread);
+    }
     unsigned char buffer[16];
     EXPECT_EQ(Device.ReadPackage(buffer, sizeof buffer), 7u);
 }
