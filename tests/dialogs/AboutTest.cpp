@@ -16,22 +16,16 @@
 
 #include <gtest/gtest.h>
 
+#include "AppLangAs.h"
+
 #include "LangQt.h"
 
 using namespace TOrvekFuncs;
 using About = TForm_LXComm32_About;
 
+using testsupport::AppLangAs;
+
 namespace {
-
-// Switches the process language for one test and restores it.
-class AppLangAs {
-public:
-    explicit AppLangAs(TLangType type) : Saved(AppLang) { AppLang.fSetLangType(type); }
-    ~AppLangAs() { AppLang = Saved; }
-
-private:
-    TAppLang Saved;
-};
 
 // Sets ORGANIZATION for one test (nullptr unsets it) and restores it.
 class OrganizationAs {

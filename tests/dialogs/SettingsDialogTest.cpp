@@ -19,6 +19,8 @@
 
 #include <gtest/gtest.h>
 
+#include "AppLangAs.h"
+
 #include "LangQt.h"
 #include "ModalWatcher.h"
 #include "PtyPort.h"
@@ -29,17 +31,9 @@ using namespace TOrvekFuncs;
 using Settings = TForm_LxCommDevice_Settings;
 using dialogtest::ModalWatcher;
 
+using testsupport::AppLangAs;
+
 namespace {
-
-// Switches the process language for one test and restores it.
-class AppLangAs {
-public:
-    explicit AppLangAs(TLangType type) : Saved(AppLang) { AppLang.fSetLangType(type); }
-    ~AppLangAs() { AppLang = Saved; }
-
-private:
-    TAppLang Saved;
-};
 
 template <typename Control>
 Control* Find(const QWidget& dialog, const char* name)

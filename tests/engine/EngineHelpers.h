@@ -6,7 +6,6 @@
 #include <string>
 #include <thread>
 
-#include "Lx_base.h"
 #include "TComm32.h"
 
 namespace enginetest {
@@ -36,18 +35,5 @@ inline std::string ReadFromEngine(OrvekComm32::TComm32& engine, std::size_t want
     }
     return got;
 }
-
-// Sets the process language for one test and restores it afterwards.
-class Language {
-public:
-    explicit Language(TOrvekFuncs::TLangType type) : Previous(TOrvekFuncs::AppLang.LangType())
-    {
-        TOrvekFuncs::AppLang.fSetLangType(type);
-    }
-    ~Language() { TOrvekFuncs::AppLang.fSetLangType(Previous); }
-
-private:
-    TOrvekFuncs::TLangType Previous;
-};
 
 } // namespace enginetest

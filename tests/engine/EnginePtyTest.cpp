@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <string>
 
+#include "AppLangAs.h"
 #include "EngineHelpers.h"
 #include "Notifications.h"
 #include "PtyPort.h"
@@ -12,6 +13,7 @@
 
 using namespace OrvekComm32;
 using namespace enginetest;
+using testsupport::AppLangAs;
 using testsupport::PortDirectory;
 using testsupport::PtyPort;
 
@@ -67,7 +69,7 @@ TEST_F(EngineOnPty, OpenAndCloseTellTheOwnerOnceEach)
 
 TEST_F(EngineOnPty, MissingPortFailsWithCodeFourAndTheSystemsReason)
 {
-    Language english(TOrvekFuncs::ltEnglish);
+    AppLangAs english(TOrvekFuncs::ltEnglish);
     UsePort(Engine, 99);  // beyond the fixed map, and no link
     try {
         Engine.Open();

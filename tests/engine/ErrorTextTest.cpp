@@ -2,12 +2,13 @@
 // Chinese, with a fallback text for a code it does not know.
 #include <gtest/gtest.h>
 
+#include "AppLangAs.h"
 #include "EngineHelpers.h"
 #include "Lx_base.h"
 #include "TComm32.h"
 
 using namespace OrvekComm32;
-using enginetest::Language;
+using testsupport::AppLangAs;
 using TOrvekFuncs::Utf8ToGbk;
 
 namespace {
@@ -19,7 +20,7 @@ std::string Text(int code)
 
 TEST(ErrorText, EnglishTexts)
 {
-    Language english(TOrvekFuncs::ltEnglish);
+    AppLangAs english(TOrvekFuncs::ltEnglish);
     EXPECT_EQ(Text(1), "Out of memory");
     EXPECT_EQ(Text(4), "Cannot open COM port");
     EXPECT_EQ(Text(9), "Cannot create COM port asynchronize read event");
@@ -30,7 +31,7 @@ TEST(ErrorText, EnglishTexts)
 
 TEST(ErrorText, SimplifiedChineseTexts)
 {
-    Language gbk(TOrvekFuncs::ltGbk);
+    AppLangAs gbk(TOrvekFuncs::ltGbk);
     EXPECT_EQ(Text(4), Utf8ToGbk("不能打开端口").c_str());
     EXPECT_EQ(Text(8), Utf8ToGbk("不能设置端口参数").c_str());
     EXPECT_EQ(Text(99), Utf8ToGbk("未知错误").c_str());
@@ -38,7 +39,7 @@ TEST(ErrorText, SimplifiedChineseTexts)
 
 TEST(ErrorText, TraditionalChineseTextsPassThroughFromGbk)
 {
-    Language big5(TOrvekFuncs::ltBig5);
+    AppLangAs big5(TOrvekFuncs::ltBig5);
     EXPECT_EQ(Text(4), TOrvekFuncs::AppLang.FromGBK(Utf8ToGbk("不能打開埠")).c_str());
     EXPECT_EQ(Text(11), TOrvekFuncs::AppLang.FromGBK(Utf8ToGbk("不能創建埠讀執行緒")).c_str());
 }

@@ -7,19 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#include "AppLangAs.h"
+
 using namespace TOrvekFuncs;
 
+using testsupport::AppLangAs;
+
 namespace {
-
-// Switches the process language for one test and restores it.
-class AppLangAs {
-public:
-    explicit AppLangAs(TLangType type) : Saved(AppLang) { AppLang.fSetLangType(type); }
-    ~AppLangAs() { AppLang = Saved; }
-
-private:
-    TAppLang Saved;
-};
 
 const TLangTextSet Sample({"打开", "端口"}, {"打開", "序列埠"}, {"Open", "Port"});
 
