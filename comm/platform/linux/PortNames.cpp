@@ -4,10 +4,11 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "TextFile.h"
 
 namespace OrvekComm32::Platform {
 namespace {
@@ -32,15 +33,6 @@ int ParseIndex(std::string_view digits)
     return value;
 }
 
-std::string Trim(const std::string& text)
-{
-    const auto first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos)
-        return {};
-    const auto last = text.find_last_not_of(" \t\r\n");
-    return text.substr(first, last - first + 1);
-}
-
 // A link directory entry: a symbolic link is followed by open() itself; a
 // regular file holds the device path on its first line.
 std::string LinkEntryTarget(const std::string& entry)
@@ -52,10 +44,7 @@ std::string LinkEntryTarget(const std::string& entry)
         return entry;
     if (!S_ISREG(status.st_mode))
         return {};
-    std::ifstream file(entry);
-    std::string line;
-    std::getline(file, line);
-    return Trim(line);
+    return ReadFirstLine(entry);
 }
 
 } // namespace

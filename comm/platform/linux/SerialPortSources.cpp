@@ -5,10 +5,10 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <sys/stat.h>
 
 #include "PortNames.h"
+#include "TextFile.h"
 
 namespace OrvekComm32::Platform {
 namespace fs = std::filesystem;
@@ -21,24 +21,6 @@ constexpr int UartTypeUnknown = 0;
 // How far above a tty's device node the USB device with its descriptors
 // lies (ttyUSB: port, interface, device; ttyACM: interface, device).
 constexpr int UsbDeviceSearchDepth = 3;
-
-std::string Trim(const std::string& text)
-{
-    const auto first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos)
-        return {};
-    const auto last = text.find_last_not_of(" \t\r\n");
-    return text.substr(first, last - first + 1);
-}
-
-// The first line of a small file, trimmed; empty when it cannot be read.
-std::string ReadLine(const fs::path& file)
-{
-    std::ifstream in(file);
-    std::string line;
-    std::getline(in, line);
-    return Trim(line);
-}
 
 bool Exists(const fs::path& path)
 {
@@ -73,10 +55,10 @@ std::string UsbDescription(const fs::path& deviceNode, const fs::path& sysfsRoot
          ++level, dir = dir.parent_path()) {
         if (!Exists(dir / "idVendor"))
             continue;
-        const std::string manufacturer = ReadLine(dir / "manufacturer");
-        const std::string product = ReadLine(dir / "product");
+        const std::string manufacturer = ReadFirstLine(dir / "manufacturer");
+        const std::string product = ReadFirstLine(dir / "product");
         if (manufacturer.empty() && product.empty())
-            return "USB " + ReadLine(dir / "idVendor") + ":" + ReadLine(dir / "idProduct");
+            return "USB " + ReadFirstLine(dir / "idVendor") + ":" + ReadFirstLine(dir / "idProduct");
         if (manufacturer.empty() || product.starts_with(manufacturer))
             return product;
         return product.empty() ? manufacturer : manufacturer + " " + product;
@@ -104,7 +86,7 @@ std::string LinkEntryDevice(const fs::path& entry)
             return {};
         target = (link.is_absolute() ? link : entry.parent_path() / link).lexically_normal().string();
     } else if (S_ISREG(status.st_mode)) {
-        target = ReadLine(entry);
+        target = ReadFirstLine(entry);
     }
     return !target.empty() && Exists(target) ? target : std::string();
 }
@@ -132,7 +114,7 @@ bool IsPhantomLegacyPort(const std::string& ttyName, const fs::path& ttyDir)
 {
     if (!ttyName.starts_with("ttyS"))
         return false;
-    const std::string type = ReadLine(ttyDir / "type");
+    const std::string type = ReadFirstLine(ttyDir / "type");
     return type == std::to_string(UartTypeUnknown);
 }
 
