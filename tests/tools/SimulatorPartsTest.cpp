@@ -5,6 +5,7 @@
 
 #include "Configuration.h"
 #include "Controller.h"
+#include "DefaultDownload.h"
 #include "FrameReader.h"
 #include "Options.h"
 
@@ -108,16 +109,7 @@ TEST(FrameReader, LargestFrameIsWholeAndImpossibleLengthsAreGarbage)
 TEST(Controller, AnswersEachFrameOfADownloadAndKeepsTheConfiguration)
 {
     TController controller;
-    const std::vector<std::pair<Bytes, std::uint8_t>> exchange = {
-        {{0x7E, 0x01, 0x00, 0x02}, 2},
-        {{0x7E, 0x05, 0x00, 0x04, 1, 2, 3, 4}, 4},
-        {{0x7E, 0x06, 0x00, 0x05, 1, 2, 3, 4, 5}, 5},
-        {{0x7E, 0x07, 0x00, 0x06, 1, 2, 3, 4, 6, 8}, 6},
-        {{0x7E, 0x08, 0x00, 0x07, 1, 2, 3, 4, 5, 6, 7}, 7},
-        {{0x7E, 0x03, 0x00, 0x08, 0x02, 0xFF}, 8},
-        {{0x7E, 0x01, 0x00, 0x03}, 3},
-    };
-    for (const auto& [frame, code] : exchange) {
+    for (const auto& [frame, code] : ccsimtest::DefaultDownload) {
         const auto response = controller.Receive(frame);
         EXPECT_EQ(response.Reply, (Bytes {0x7E, 0x01, 0x00, code})) << "command " << int(frame[3]);
         EXPECT_EQ(response.DownloadComplete, code == 8);
