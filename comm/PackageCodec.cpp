@@ -4,8 +4,11 @@
 #include <array>
 #include <cstring>
 
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#if defined(__SSE2__)
 #include <immintrin.h>
+#endif
+// CCDL_CODEC_BYTEWISE builds the codec as it runs where AVX2 is missing.
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__)) && !defined(CCDL_CODEC_BYTEWISE)
 #define CCDL_CODEC_BLOCKS 1
 #endif
 
