@@ -5,7 +5,7 @@ set -euo pipefail
 build=${1:-build}
 status=0
 for program in "$build"/bench/bench_*; do
-  [[ -x "$program" ]] || continue
+  [[ -f "$program" && -x "$program" ]] || continue  # not the build's own folders
   "$program" || status=1
 done
 exit $status
