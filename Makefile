@@ -3,7 +3,7 @@
 #   make test   install what is missing, build, run every test: a normal build, an
 #               AddressSanitizer + UndefinedBehaviorSanitizer build, a ThreadSanitizer
 #               build, and a bounded run of each fuzz target
-#   make check  the normal build's tests only (quick, for development)
+#   make check  the normal build's tests without the soak runs (quick, for development)
 #   make bench  build and print the benchmark figures
 # The sanitizer runs shrink the soak tests' counts (CCDL_SOAK_SCALE), keeping
 # their shape.
@@ -14,7 +14,7 @@ FUZZ_SECONDS ?= 30
 GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 CTEST   := ctest --output-on-failure -j $(JOBS)
 
-.PHONY: all setup build check test test-asan test-tsan fuzz run bench clean
+.PHONY: all setup build check soak test test-asan test-tsan fuzz run bench clean
 
 all: build
 
@@ -31,9 +31,12 @@ build: setup
 	cmake --build $(BUILD) -j $(JOBS)
 
 check: build
-	cd $(BUILD) && $(CTEST)
+	cd $(BUILD) && $(CTEST) -LE soak
 
-test: check test-asan test-tsan fuzz
+soak: build
+	cd $(BUILD) && $(CTEST) -L soak
+
+test: check soak test-asan test-tsan fuzz
 
 test-asan: setup
 	$(call configure,build-asan,-DCCDL_SANITIZE=address)

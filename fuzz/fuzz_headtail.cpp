@@ -78,8 +78,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Settings s;
     s.Marks = TFrameMarks { data[0], data[1], data[2] };
     s.DoubleFrameMark = data[3] & 1;
-    // Small sizes cut packages short often; large ones let whole blocks of
-    // the stream be taken at once: the low six bits scaled by 1, 8, 64 or 512.
+    // Small sizes cut packages short often; large ones carry long runs of
+    // plain bytes: the low six bits scaled by 1, 8, 64 or 512.
     s.Limit = 1 + (data[4] & 0x3Fu) * (1u << (3 * (data[4] >> 6)));
     s.ChunkSeed = data[5];
     const unsigned char* stream = data + 6;

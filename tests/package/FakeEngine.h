@@ -14,6 +14,7 @@
 #include <mutex>
 #include <vector>
 
+#include "PackageCodec.h"
 #include "TComm32.h"
 #include "Tcommpkg.h"
 
@@ -21,6 +22,28 @@ namespace packagetest {
 
 using Bytes = std::vector<std::uint8_t>;
 using namespace std::chrono_literals;
+
+// Framing and parsing with the default marks, through the codec whose own
+// tests pin its bytes down.
+inline Bytes Framed(const Bytes& data, bool doubleMark = true)
+{
+    Bytes out(OrvekComm32::EncodedSizeLimit(static_cast<std::uint32_t>(data.size())));
+    out.resize(OrvekComm32::EncodePackage(data.data(), static_cast<std::uint32_t>(data.size()), {}, doubleMark,
+                                          out.data()));
+    return out;
+}
+
+inline std::vector<Bytes> Unframed(const Bytes& stream, std::uint32_t limit = 4096)
+{
+    std::vector<Bytes> packages;
+    Bytes package(limit);
+    OrvekComm32::THeadTailDecoder state;
+    auto sink = [](void* context, const unsigned char* p, std::uint32_t length) {
+        static_cast<std::vector<Bytes>*>(context)->emplace_back(p, p + length);
+    };
+    OrvekComm32::DecodeHeadTail(state, {}, package.data(), limit, stream.data(), stream.size(), sink, &packages);
+    return packages;
+}
 
 class FakeEngine : public OrvekComm32::TComm32 {
 public:

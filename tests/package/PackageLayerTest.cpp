@@ -11,17 +11,11 @@
 
 #include "FakeEngine.h"
 #include "PtyPort.h"
-#include "StuffingModel.h"
 
 using namespace OrvekComm32;
 using namespace packagetest;
 
 namespace {
-
-Bytes Framed(const Bytes& data, bool doubleMark = true)
-{
-    return stuffingmodel::Encode(data, {}, doubleMark);
-}
 
 Bytes Concat(std::initializer_list<Bytes> parts)
 {
@@ -355,7 +349,7 @@ TEST(PackageLayer, PackagesWaitWhileTheEngineAcceptsNothing)
 
     rig.Engine.SetWritable(true);
     rig.DrainTransmit();
-    EXPECT_EQ(stuffingmodel::Decode(rig.Engine.Sent(), {}, 4096), sent);
+    EXPECT_EQ(Unframed(rig.Engine.Sent()), sent);
 }
 
 TEST(PackageLayer, PartlyAcceptedPackagesAreHandedOverInLaterSteps)
@@ -531,7 +525,7 @@ TEST(PackageLayerThreads, SendingStepsOfTwoThreadsNeverInterleave)
     stop = true;
     notifier.join();
     rig.DrainTransmit();
-    EXPECT_EQ(stuffingmodel::Decode(rig.Engine.Sent(), {}, 4096), written);
+    EXPECT_EQ(Unframed(rig.Engine.Sent()), written);
 }
 
 TEST(PackageLayerThreads, ResizingWhileReceptionRunsKeepsTheLayerSound)

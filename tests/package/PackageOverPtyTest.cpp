@@ -9,7 +9,6 @@
 
 #include "FakeEngine.h"
 #include "PtyPort.h"
-#include "StuffingModel.h"
 
 using namespace OrvekComm32;
 using namespace packagetest;
@@ -103,7 +102,7 @@ TEST(PackageOverPty, FramedPackagesBothWays)
     for (std::size_t i = 0; i < data.size(); ++i)
         data[i] = static_cast<std::uint8_t>(i * 7);
     ASSERT_EQ(rig.Layer->WritePackage(data.data(), 4096), 4096u);
-    const Bytes framed = stuffingmodel::Encode(data, {}, true);
+    const Bytes framed = Framed(data);
     EXPECT_EQ(rig.Pty.ReadExactly(framed.size()), framed);
 
     // Two packages come in, split across writes and with noise between.
