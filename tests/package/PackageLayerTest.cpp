@@ -201,27 +201,18 @@ TEST(PackageLayer, HeadThenTailQueuesAnEmptyPackage)
     EXPECT_EQ(rig.Events.Size(), 1u);
 }
 
-TEST(PackageLayer, ReceiveQueueHoldsFifteenPackages)
+TEST(PackageLayer, ReceiveQueueKeepsOneSlotEmptyAndAtLeastOnePackage)
 {
-    Rig rig;
-    rig.Use(cptFrameHeadTail);
-    for (int i = 0; i < 16; ++i)
-        rig.Engine.Receive(Framed({static_cast<std::uint8_t>(i)}));
-    for (int i = 0; i < 15; ++i)
-        ASSERT_EQ(rig.Take(), Bytes {static_cast<std::uint8_t>(i)});
-    EXPECT_EQ(rig.Waiting(), 0u);
-    EXPECT_TRUE(rig.Take().empty());
-}
-
-TEST(PackageLayer, QueueSizesOfOneOrLessHoldOnePackage)
-{
-    for (unsigned long size : {1UL, 0UL, static_cast<unsigned long>(-3L)}) {
+    // Queue size, then how many of 16 packages it keeps.
+    const std::pair<unsigned long, int> sizes[] = {{16, 15}, {1, 1}, {0, 1}, {static_cast<unsigned long>(-3L), 1}};
+    for (const auto& [size, kept] : sizes) {
         Rig rig;
         rig.Layer->fSetQSize(size);
-        EXPECT_EQ(rig.Layer->QueueSize(), static_cast<long>(size));
         rig.Use(cptFrameHeadTail);
-        rig.Engine.Receive(Concat({Framed({1}), Framed({2})}));
-        EXPECT_EQ(rig.Take(), Bytes {1}) << size;
+        for (int i = 0; i < 16; ++i)
+            rig.Engine.Receive(Framed({static_cast<std::uint8_t>(i)}));
+        for (int i = 0; i < kept; ++i)
+            ASSERT_EQ(rig.Take(), Bytes {static_cast<std::uint8_t>(i)}) << size;
         EXPECT_EQ(rig.Waiting(), 0u) << size;
     }
 }
@@ -455,7 +446,6 @@ TEST(PackageLayer, IntervalAndDoubleMarkKeepWhatIsQueued)
     rig.Layer->WritePackage(data.data(), 2);
     rig.Layer->fSetPkgInterval(80);
     rig.Layer->fSetDblFrameMark(false);
-    EXPECT_EQ(rig.Layer->PackageInterval(), 80u);
     EXPECT_EQ(rig.Take(), Bytes {1});
     rig.Engine.SetWritable(true);
     rig.DrainTransmit();
