@@ -4,7 +4,7 @@
 #include <cstring>
 #include <new>
 
-#include "TComm32.h"
+#include "EComm32Error.h"
 
 namespace OrvekComm32 {
 

@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <sys/ioctl.h>
 
-#include "TComm32.h"
+#include "CommTypes.h"
 
 namespace OrvekComm32::Platform {
 namespace {

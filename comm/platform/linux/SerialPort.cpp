@@ -17,7 +17,7 @@
 #include "CommEvent.h"
 #include "LineSettings.h"
 #include "PortNames.h"
-#include "TComm32.h"
+#include "CommTypes.h"
 
 namespace OrvekComm32::Platform {
 namespace {
