@@ -16,7 +16,6 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -107,6 +106,14 @@ private:
         std::atomic<bool> Alive{false};
     };
     struct TThreadContext;
+    // The chunk the write thread took from OutQueue, kept with the engine
+    // so that neither Close nor a hang-up drops it: the next write thread
+    // finishes it first. One write thread at a time uses it.
+    struct TChunk {
+        char Bytes[256];
+        long Count = 0;     // bytes in the chunk
+        long Written = 0;   // bytes of it written
+    };
 
     static void _ReadThread(void* context);
     static void _WriteThread(void* context);
@@ -118,6 +125,7 @@ private:
     bool _CurrentWorkerAlive() const;
     void _KeepStrayWorkers();
     void _SignalWriteRequest();
+    bool _CtsAllowsOutput() const;
 
     // The open port; empty while closed. The timer thread reads it beside
     // the owner, hence the atomic holder.
@@ -126,6 +134,7 @@ private:
     // Workers of earlier opens that had not ended when their Close gave up
     // waiting; the destructor waits for them.
     std::vector<std::shared_ptr<TWorker>> StrayWorkers;
+    std::shared_ptr<TChunk> Chunk = std::make_shared<TChunk>();
     std::shared_ptr<Platform::TCommEvent> ReadStopEvent, WriteStopEvent, TimerStopEvent;
     // Signalled by Write and Command, which the package layer may call on a
     // notifying thread while the owner closes: hence the atomic holder.
