@@ -48,17 +48,15 @@ protected:
     }
 };
 
-// The code Open fails with (-1 when it opens), and the failure itself.
-int OpenErrorCode(TComm32& engine, EComm32Error* failure = nullptr)
+// The failure Open throws; code 0 when it opens.
+EComm32Error OpenFailure(TComm32& engine)
 {
     try {
         engine.Open();
     } catch (const EComm32Error& error) {
-        if (failure)
-            *failure = error;
-        return error.ErrorCode;
+        return error;
     }
-    return -1;
+    return EComm32Error(EComm32Error::ecNone);
 }
 
 TEST_F(EngineOnPty, OpenAndCloseTellTheOwnerOnceEach)
@@ -76,25 +74,26 @@ TEST_F(EngineOnPty, FailedOpensSayWhyAndLeaveTheEngineClosed)
     Engine.Open();
     TComm32 other;  // the same device, already open
     UsePort(other, 5);
-    EComm32Error busy(EComm32Error::ecNone), missing(EComm32Error::ecNone);
-    EXPECT_EQ(OpenErrorCode(other, &busy), EComm32Error::ecOpenPort);
+    const EComm32Error busy = OpenFailure(other);
+    EXPECT_EQ(busy.ErrorCode, EComm32Error::ecOpenPort);
     EXPECT_EQ(busy.OsError, EBUSY);
     EXPECT_NE(busy.OsReason.find(Pty->SlavePath()), std::string::npos) << busy.OsReason;
     Engine.Close();
-    EXPECT_EQ(OpenErrorCode(other), -1);  // free again once the first closed
+    EXPECT_EQ(OpenFailure(other).ErrorCode, EComm32Error::ecNone);  // free again once the first closed
     other.Close();
 
     Seen.Clear();
     UsePort(Engine, 99);  // beyond the fixed map, and no link
-    EXPECT_EQ(OpenErrorCode(Engine, &missing), EComm32Error::ecOpenPort);
+    const EComm32Error missing = OpenFailure(Engine);
+    EXPECT_EQ(missing.ErrorCode, EComm32Error::ecOpenPort);
     EXPECT_STREQ(missing.Message().c_str(), "Cannot open COM port");
     EXPECT_EQ(missing.OsError, ENOENT);
     EXPECT_NE(missing.OsReason.find("COM99"), std::string::npos) << missing.OsReason;
     Engine.InQueue->fSetBufSize(0);
-    EXPECT_EQ(OpenErrorCode(Engine), EComm32Error::ecReadBuffer);
+    EXPECT_EQ(OpenFailure(Engine).ErrorCode, EComm32Error::ecReadBuffer);
     Engine.InQueue->fSetBufSize(16);
     Engine.OutQueue->fSetBufSize(0);
-    EXPECT_EQ(OpenErrorCode(Engine), EComm32Error::ecWriteBuffer);
+    EXPECT_EQ(OpenFailure(Engine).ErrorCode, EComm32Error::ecWriteBuffer);
     EXPECT_FALSE(Engine.Active || other.Active);
     EXPECT_TRUE(Seen.Record().empty());
 }
@@ -178,7 +177,7 @@ TEST_F(EngineOnPty, HungUpPortIsSurvivedWithoutSpinning)
         EXPECT_LT(soak::ProcessCpuMilliseconds() - cpuBefore, 200.0) << "the threads spin, writing " << writing;
         EXPECT_NO_THROW(Engine.Close());  // 13 or 14 would mean a thread did not end
         Pty->Unlink();
-        EXPECT_EQ(OpenErrorCode(Engine), EComm32Error::ecOpenPort);
+        EXPECT_EQ(OpenFailure(Engine).ErrorCode, EComm32Error::ecOpenPort);
         Pty.reset();  // its link goes before the next one is made
         Pty = std::make_unique<testsupport::PtyPort>(5);
     }
