@@ -63,12 +63,12 @@ public:
     bool SetupComm(long, long) override { return true; }
     bool SetCommState(const OrvekComm32::DCB&) override { return true; }
     TWaitResult WaitCommEvent(std::uint32_t& events, const TCommEvent& stop) override;
-    bool ClearCommError(long& bytesWaiting) override { return (bytesWaiting = 0) == 0; }
+    bool ClearCommError(long& bytesWaiting) override { bytesWaiting = 0; return true; }
     long ReadFile(char*, long) override { return -1; }
     TWriteResult WriteFile(const char* data, long size, const TCommEvent& stop, long& written) override;
     bool OutputQueueEmpty() override { return DriverDrains; }
     void ReportTransmitEmpty() override { PostEvents(OrvekComm32::EV_TXEMPTY); }
-    bool GetCommModemStatus(std::uint32_t& status) override { return status = ModemLines, ModemLinesKnown; }
+    bool GetCommModemStatus(std::uint32_t& status) override { status = ModemLines; return ModemLinesKnown; }
     bool EscapeCommFunction(unsigned long) override { return true; }
     bool PurgeComm(std::uint32_t) override { return true; }
 
