@@ -59,23 +59,11 @@ bool FakePort::WaitForWritten(std::size_t count) const
     return WrittenChanged.wait_for(guard, 5s, [&] { return Outgoing.size() >= count; });
 }
 
-bool FakePort::SetCommMask(std::uint32_t mask)
-{
-    std::lock_guard guard(Lock);
-    Mask = mask;
-    if (Waiting) {
-        Events.push_back(0);  // a mask change ends a wait in progress with no events
-        Pending.Set();
-    }
-    return true;
-}
-
 FakePort::TWaitResult FakePort::WaitCommEvent(std::uint32_t& events, const TCommEvent& stop)
 {
     for (;;) {
         {
             std::lock_guard guard(Lock);
-            Waiting = Events.empty();
             if (!Events.empty()) {
                 events = Events.front() & Mask;
                 Events.pop_front();

@@ -59,7 +59,8 @@ public:
     std::string Written() const { std::lock_guard guard(Lock); return Outgoing; }
     bool WaitForWritten(std::size_t count) const;  // within five seconds
 
-    bool SetCommMask(std::uint32_t mask) override;
+    // A mask change does not end a wait here: Close's stop event does.
+    bool SetCommMask(std::uint32_t mask) override { std::lock_guard guard(Lock); Mask = mask; return true; }
     bool SetupComm(long, long) override { return true; }
     bool SetCommState(const OrvekComm32::DCB&) override { return true; }
     TWaitResult WaitCommEvent(std::uint32_t& events, const TCommEvent& stop) override;
@@ -77,7 +78,6 @@ private:
     mutable std::condition_variable WrittenChanged;
     std::deque<std::uint32_t> Events;
     std::uint32_t Mask = 0;
-    bool Waiting = false;
     std::string Outgoing;
     std::vector<long> WrittenChunks;
     TCommEvent Pending;
