@@ -297,8 +297,8 @@ TEST_F(CcsimProgram, BadOptionsExitTwoWithTheReasonAndUsage)
 {
     SimProcess sim({"--delay", "soon"});
     EXPECT_EQ(sim.WaitExit(), 2);
-    EXPECT_NE(sim.Output().find("--delay wants milliseconds"), std::string::npos) << sim.Output();
-    EXPECT_NE(sim.Output().find("usage: ccsim"), std::string::npos);
+    EXPECT_NE(sim.Output().find("--delay: Value soon"), std::string::npos) << sim.Output();
+    EXPECT_NE(sim.Output().find("--help"), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(LinkOf(1))));
 
     SimProcess help({"--help"});
