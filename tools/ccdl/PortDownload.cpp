@@ -100,7 +100,7 @@ private:
     std::optional<Clock::time_point> LeftAt;
 };
 
-std::string OpenFailure(const EComm32Error& error)
+std::string PortFailure(const EComm32Error& error)
 {
     std::string text = error.ErrorCode == EComm32Error::ecOpenPort
                            ? "cannot open the port"
@@ -131,8 +131,14 @@ public:
     TPortResult Run()
     {
         const auto start = Clock::now();
+        bool open = false;
         try {
             Engine.Open();
+            open = true;
+        } catch (const EComm32Error& error) {
+            _Fail(Steps[0], 0, PortFailure(error));
+        }
+        if (open) {
             Layer.fSetActive(true);
             int done = 0;
             while (done < StepCount && _Step(Steps[done], done))
@@ -140,12 +146,14 @@ public:
             Result.Done = done == StepCount;
             if (Result.Done)
                 Result.Message = "done, " + std::to_string(Result.FramesSent) + " frames sent";
-        } catch (const EComm32Error& error) {
-            Result.FailingStep = Steps[0].Name;
-            Result.Message = "failed at 0/" + std::to_string(StepCount) + " " + Steps[0].Name + ": " + OpenFailure(error);
         }
         Layer.fSetActive(false);
-        Engine.Close();
+        try {
+            Engine.Close();
+        } catch (const EComm32Error& error) {
+            // The download's outcome stands; the port is left to the engine's destructor.
+            Log(Result.Port + ": closing the port: " + PortFailure(error));
+        }
         Result.ElapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
         Result.Message += " in " + std::to_string(Result.ElapsedMs) + " ms";
         return Result;
@@ -236,7 +244,15 @@ private:
 TPortResult RunDownload(int comNumber, const TDownloadSettings& settings,
                         const std::function<void(const std::string& line)>& Log)
 {
-    return TRun(comNumber, settings, Log).Run();
+    try {
+        return TRun(comNumber, settings, Log).Run();
+    } catch (const std::exception& error) { // the package layer's thread could not be started
+        TPortResult result;
+        result.Port = TCommSerialPortInfo::PortName(comNumber).c_str();
+        result.FailingStep = Steps[0].Name;
+        result.Message = std::string("failed before the first step: ") + error.what();
+        return result;
+    }
 }
 
 } // namespace ccdl

@@ -206,7 +206,7 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args)
     try {
         app.parse(reversed);
     } catch (const CLI::CallForHelp&) {
-        result.Output = app.get_subcommands().empty() ? app.help() : app.get_subcommands().front()->help();
+        result.Output = app.get_subcommands().empty() ? app.help() : app.get_subcommands().front()->help("ccdl");
         return result;
     } catch (const CLI::CallForVersion&) {
         result.Output = version + "\n";
