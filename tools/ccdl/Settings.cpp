@@ -24,19 +24,29 @@ namespace {
 
 using Json = nlohmann::json;
 
-// The window's item lists, in item order; "unset" stands for no item.
-const std::vector<std::string> ParityItems = {"odd", "even", "none"};
-const std::vector<std::string> BaudItems = {"4800", "9600", "19200", "38400", "57600", "76800", "115200"};
+// The names of the window's list items, in item order.
+template <std::size_t N>
+std::vector<std::string> ItemNames(const ControllerFrame::TItem (&items)[N])
+{
+    std::vector<std::string> names;
+    for (const auto& item : items)
+        names.push_back(item.Name);
+    return names;
+}
+
+const std::vector<std::string> ParityNames = ItemNames(ControllerFrame::ParityItems);
+const std::vector<std::string> BaudNames = ItemNames(ControllerFrame::BaudItems);
 
 // An input the user has to correct; becomes the one-line error message.
 struct TInputError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// The code of an item name; "unset" stands for no item.
 std::uint8_t ItemCode(const std::vector<std::string>& items, const std::string& name, const std::string& what)
 {
     if (name == "unset")
-        return NoItem;
+        return ControllerFrame::NoItem;
     const auto found = std::find(items.begin(), items.end(), name);
     if (found == items.end())
         throw TInputError(what + ": \"" + name + "\" is none of " + CLI::detail::join(items, "|") + "|unset");
@@ -118,9 +128,9 @@ void ReadConfig(const std::string& path, TDownloadSettings& settings)
             else if (!value.is_null()) // null: the simulator did not receive it
                 throw TInputError(what + " wants hex text");
         } else if (key == "parity") {
-            settings.ParityCode = CodeOfJson(value, ParityItems, what);
+            settings.ParityCode = CodeOfJson(value, ParityNames, what);
         } else if (key == "baud") {
-            settings.BaudCode = CodeOfJson(value, BaudItems, what);
+            settings.BaudCode = CodeOfJson(value, BaudNames, what);
         } else if (key == "port" || key == "ports") {
             settings.Ports.clear();
             for (const auto& port : value.is_array() ? value : Json::array({value})) {
@@ -238,9 +248,9 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args)
             if (download->count("--" + SequenceKeys[i]) > 0)
                 settings.Sequences[i] = sequences[i];
         if (download->count("--parity") > 0)
-            settings.ParityCode = ItemCode(ParityItems, parity, "--parity");
+            settings.ParityCode = ItemCode(ParityNames, parity, "--parity");
         if (download->count("--baud") > 0)
-            settings.BaudCode = ItemCode(BaudItems, baud, "--baud");
+            settings.BaudCode = ItemCode(BaudNames, baud, "--baud");
         if (download->count("--line") > 0)
             settings.Line = ParseLine(line);
         if (download->count("--timeout") > 0)

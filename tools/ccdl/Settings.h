@@ -12,10 +12,6 @@
 
 namespace ccdl {
 
-// The window's item codes: the position of the picked item in its list,
-// 0xFF when none is picked.
-constexpr std::uint8_t NoItem = 0xFF;
-
 // The line the port is opened with, in the engine's codes.
 struct TLine {
     std::uint32_t Baud = 38400;
@@ -27,8 +23,8 @@ struct TLine {
 struct TDownloadSettings {
     std::vector<int> Ports;                   // COM numbers, each once
     std::array<std::string, 4> Sequences;     // hex texts of commands 4 to 7
-    std::uint8_t ParityCode = 0x02;           // "无"
-    std::uint8_t BaudCode = NoItem;           // no baud item picked
+    std::uint8_t ParityCode = 0x02;           // "无"; the codes are the window's item positions
+    std::uint8_t BaudCode = 0xFF;             // no baud item picked
     TLine Line;
     double TimeoutSeconds = 2.0;
     int Retries = 2;

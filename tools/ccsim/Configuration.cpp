@@ -8,6 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "ControllerFrame.h"
 #include "FrameText.h"
 
 namespace ccsim {
@@ -15,16 +16,14 @@ namespace {
 
 constexpr const char* SequenceNames[SequenceCount] = {"关 (off)", "开 (on)", "电脑 (computer)", "视频 (video)"};
 constexpr const char* JsonKeys[SequenceCount] = {"off", "on", "computer", "video"};
-constexpr const char* ParityNames[] = {"奇 (odd)", "偶 (even)", "无 (none)"};
-constexpr const char* BaudNames[] = {"4800", "9600", "19200", "38400", "57600", "76800", "115200"};
-constexpr std::uint8_t NoSelection = 0xFF;
 
 template <std::size_t N>
-std::string ItemMeaning(const char* const (&names)[N], std::uint8_t code)
+std::string ItemMeaning(const ControllerFrame::TItem (&items)[N], std::uint8_t code)
 {
-    if (code < N)
-        return names[code];
-    return code == NoSelection ? "no selection" : "unknown";
+    if (code >= N)
+        return code == ControllerFrame::NoItem ? "no selection" : "unknown";
+    const auto& item = items[code];
+    return item.Label == std::string_view(item.Name) ? item.Name : std::string(item.Label) + " (" + item.Name + ")";
 }
 
 std::string CodeText(std::optional<std::uint8_t> code, std::string (*meaning)(std::uint8_t))
@@ -45,12 +44,12 @@ std::string SequenceName(int index)
 
 std::string ParityMeaning(std::uint8_t code)
 {
-    return ItemMeaning(ParityNames, code);
+    return ItemMeaning(ControllerFrame::ParityItems, code);
 }
 
 std::string BaudMeaning(std::uint8_t code)
 {
-    return ItemMeaning(BaudNames, code);
+    return ItemMeaning(ControllerFrame::BaudItems, code);
 }
 
 std::string ReadableText(const TConfiguration& configuration)
