@@ -153,8 +153,8 @@ std::vector<THexTokenNote> ChangedHexTokens(std::string_view text, std::size_t l
             notes.push_back({std::string(token), reason});
     }
     if (count > limit)
-        notes.push_back({firstLeftOver, "and the " + std::to_string(count - limit) + " token(s) after it are beyond " +
-                                            std::to_string(limit) + " bytes and not sent"});
+        notes.push_back({firstLeftOver, "is the first of " + std::to_string(count - limit) + " token(s) beyond " +
+                                            std::to_string(limit) + " bytes, which are not sent"});
     return notes;
 }
 

@@ -57,7 +57,7 @@ TEST(ChangedHexTokens, NamesEachTokenWhoseByteIsNotWhatItReads)
         {"7 G7", "G7 has no hexadecimal digits and gives 00"},
         {"1G", "1G ends its number at 'G' and gives 01"},
         {"01\t02", "01\t02 ends its number at character 0x09 and gives 01"},
-        {"1 2 3 4", "3 and the 2 token(s) after it are beyond 2 bytes and not sent"},
+        {"1 2 3 4", "3 is the first of 2 token(s) beyond 2 bytes, which are not sent"},
     };
     for (const auto& [text, expected] : cases) {
         std::string notes;
