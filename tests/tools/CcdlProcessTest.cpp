@@ -122,4 +122,13 @@ TEST_F(CcdlProgram, ADumpReadBackIsDownloadedAsItWas)
     EXPECT_EQ(copy, original);
 }
 
+TEST_F(CcdlProgram, PortsListsTheSimulatorsPortAndEachCommandTellsItsVersion)
+{
+    auto sim = StartSim({}, 7);
+    Process ports(CCDL_PATH, {"ports", "--json"}), version(CCDL_PATH, {"download", "--version"});
+    EXPECT_EQ(ports.WaitExit() + version.WaitExit(), 0);
+    EXPECT_NE(ports.Out().find("{\"port\":\"COM7\",\"device\":\"/dev/pts/"), std::string::npos) << ports.Out();
+    EXPECT_EQ(version.Out().rfind("ccdl ", 0), 0u) << version.Out();
+}
+
 } // namespace
