@@ -5,6 +5,7 @@
 #               build, and a bounded run of each fuzz target
 #   make check  the normal build's tests without the soak runs (quick, for development)
 #   make bench  build and print the benchmark figures
+#   make package  build the Debian package (CPack) and check its file list
 # The sanitizer runs shrink the soak tests' counts (CCDL_SOAK_SCALE), keeping
 # their shape.
 
@@ -14,7 +15,7 @@ FUZZ_SECONDS ?= 30
 GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 CTEST   := ctest --output-on-failure -j $(JOBS)
 
-.PHONY: all setup build check soak test test-asan test-tsan fuzz run bench clean
+.PHONY: all setup build check soak test test-asan test-tsan fuzz run bench package clean
 
 all: build
 
@@ -59,6 +60,10 @@ fuzz: setup
 
 run: build
 	@scripts/run.sh $(BUILD)
+
+package: setup
+	$(call configure,$(BUILD),)
+	@scripts/package.sh $(BUILD)
 
 bench: build
 	@scripts/bench.sh $(BUILD)

@@ -11,6 +11,7 @@ packages=(
   fonts-wqy-zenhei
   clang libclang-rt-dev
   qt6-serialport-dev
+  libcli11-dev nlohmann-json3-dev
 )
 
 missing=()

@@ -13,30 +13,26 @@ Bytes Parse(std::string_view text, std::size_t limit = 512)
     return ParseHexBytes(text, limit);
 }
 
-TEST(ParseHexBytes, SplitsAtBlanksAndTrimsControlCharacters)
+TEST(ParseHexBytes, EachBlankSeparatedTokenYieldsTheLowByteOfItsLeadingDigits)
 {
-    EXPECT_EQ(Parse("01 02 03 04 "), (Bytes{0x01, 0x02, 0x03, 0x04}));
-    EXPECT_EQ(Parse("   7e     1   "), (Bytes{0x7E, 0x01}));
-    EXPECT_EQ(Parse("\r\n7e\t \x01 1\x1f"), (Bytes{0x7E, 0x01}));
-    EXPECT_EQ(Parse(""), Bytes{});
-    EXPECT_EQ(Parse("    \t "), Bytes{});
-}
-
-TEST(ParseHexBytes, EachTokenYieldsTheLowByteOfItsLeadingDigits)
-{
-    EXPECT_EQ(Parse("1FF 100 -1 0x1A G7 1G"), (Bytes{0xFF, 0x00, 0xFF, 0x1A, 0x00, 0x01}));
-    EXPECT_EQ(Parse("+7f 0X0b -0x1A 0x zz"), (Bytes{0x7F, 0x0B, 0xE6, 0x00, 0x00}));
-    // Only the blank separates: a tab inside a token ends its number.
-    EXPECT_EQ(Parse("01\t02"), (Bytes{0x01}));
-    // Multi-byte characters end a number as any other non-digit does.
-    EXPECT_EQ(Parse("3\xE5\xBC\x80 \xE5\xBC\x80"), (Bytes{0x03, 0x00}));
-}
-
-TEST(ParseHexBytes, TokensBeyondThirtyTwoBitsKeepTheLowByteOfTheFullValue)
-{
-    EXPECT_EQ(Parse("7FFFFFFF 80000000 FFFFFFFF 1FFFFFFFF 123456789AB"),
-              (Bytes{0xFF, 0x00, 0xFF, 0xFF, 0xAB}));
-    EXPECT_EQ(Parse("-80000001 -1FFFFFF02"), (Bytes{0xFF, 0xFE}));
+    const std::vector<std::pair<std::string, Bytes>> cases = {
+        {"01 02 03 04 ", {0x01, 0x02, 0x03, 0x04}},
+        {"   7e     1   ", {0x7E, 0x01}},
+        {"\r\n7e\t \x01 1\x1f", {0x7E, 0x01}},
+        {"", {}},
+        {"    \t ", {}},
+        {"1FF 100 -1 0x1A G7 1G", {0xFF, 0x00, 0xFF, 0x1A, 0x00, 0x01}},
+        {"+7f 0X0b -0x1A 0x zz", {0x7F, 0x0B, 0xE6, 0x00, 0x00}},
+        // Only the blank separates: a tab inside a token ends its number.
+        {"01\t02", {0x01}},
+        // Multi-byte characters end a number as any other non-digit does.
+        {"3\xE5\xBC\x80 \xE5\xBC\x80", {0x03, 0x00}},
+        // Beyond 32 bits the byte is still the low byte of the full value.
+        {"7FFFFFFF 80000000 FFFFFFFF 1FFFFFFFF 123456789AB", {0xFF, 0x00, 0xFF, 0xFF, 0xAB}},
+        {"-80000001 -1FFFFFF02", {0xFF, 0xFE}},
+    };
+    for (const auto& [text, bytes] : cases)
+        EXPECT_EQ(Parse(text), bytes) << text;
 }
 
 TEST(ParseHexBytes, StopsAtTheLimit)
@@ -52,25 +48,34 @@ TEST(ParseHexBytes, StopsAtTheLimit)
     EXPECT_EQ(Parse("1 2 3", 0), Bytes{});
 }
 
-TEST(LeadingDecimalNumber, ReadsSignAndDigitsUpToTheFirstOther)
+TEST(ChangedHexTokens, NamesEachTokenWhoseByteIsNotWhatItReads)
 {
-    EXPECT_EQ(LeadingDecimalNumber("400"), 400);
-    EXPECT_EQ(LeadingDecimalNumber(" \t+12ab"), 12);
-    EXPECT_EQ(LeadingDecimalNumber("-5"), -5);
-    EXPECT_EQ(LeadingDecimalNumber("A0 01"), 0);
-    EXPECT_EQ(LeadingDecimalNumber(""), 0);
-    EXPECT_EQ(LeadingDecimalNumber("-"), 0);
-    EXPECT_EQ(LeadingDecimalNumber("01 02 03"), 1);
-    EXPECT_EQ(LeadingDecimalNumber("0102030"), 102030);
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"01 0x7e -0 FF 0ff", ""},
+        {"1FF", "1FF is above FF and gives FF"},
+        {"-1", "-1 is negative and gives FF"},
+        {"7 G7", "G7 has no hexadecimal digits and gives 00"},
+        {"1G", "1G ends its number at 'G' and gives 01"},
+        {"01\t02", "01\t02 ends its number at character 0x09 and gives 01"},
+        {"1 2 3 4", "3 is the first of 2 token(s) beyond 2 bytes, which are not sent"},
+    };
+    for (const auto& [text, expected] : cases) {
+        std::string notes;
+        for (const auto& note : ChangedHexTokens(text, text == "1 2 3 4" ? 2 : 512))
+            notes += note.Token + " " + note.Reason;
+        EXPECT_EQ(notes, expected) << text;
+    }
 }
 
-TEST(LeadingDecimalNumber, WrapsAroundInThirtyTwoBits)
+TEST(LeadingDecimalNumber, ReadsSignAndDigitsUpToTheFirstOtherWrappingInThirtyTwoBits)
 {
-    EXPECT_EQ(LeadingDecimalNumber("2147483647"), 2147483647);
-    EXPECT_EQ(LeadingDecimalNumber("2147483648"), -2147483647 - 1);
-    EXPECT_EQ(LeadingDecimalNumber("4294967296"), 0);
-    EXPECT_EQ(LeadingDecimalNumber("4294967301"), 5);
-    EXPECT_EQ(LeadingDecimalNumber("-4294967295"), 1);
+    const std::vector<std::pair<std::string, std::int32_t>> cases = {
+        {"400", 400}, {" \t+12ab", 12}, {"-5", -5}, {"A0 01", 0}, {"", 0}, {"-", 0}, {"01 02 03", 1},
+        {"0102030", 102030}, {"2147483647", 2147483647}, {"2147483648", -2147483647 - 1}, {"4294967296", 0},
+        {"4294967301", 5}, {"-4294967295", 1},
+    };
+    for (const auto& [text, number] : cases)
+        EXPECT_EQ(LeadingDecimalNumber(text), number) << text;
 }
 
 } // namespace

@@ -79,9 +79,9 @@ TEST(ServiceFrame, RandomCommandsKeepTheCheckAndSum)
 
 TEST(ServiceFrame, TextIsUpperCaseHexPairsWithoutTrailingBlank)
 {
-    EXPECT_EQ(FrameText({}), "");
-    EXPECT_EQ(FrameText({0x0A}), "0A");
-    EXPECT_EQ(FrameText({0x7E, 0xab, 0x00, 0xFF}), "7E AB 00 FF");
+    EXPECT_EQ(FrameText(Bytes{}), "");
+    EXPECT_EQ(FrameText(Bytes{0x0A}), "0A");
+    EXPECT_EQ(FrameText(Bytes{0x7E, 0xab, 0x00, 0xFF}), "7E AB 00 FF");
 }
 
 } // namespace

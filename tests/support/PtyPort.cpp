@@ -166,17 +166,4 @@ void PtyPort::Unlink()
         ::unlink(Link.c_str());
 }
 
-std::string Hex(const Bytes& bytes)
-{
-    static const char digits[] = "0123456789ABCDEF";
-    std::string text;
-    for (std::uint8_t b : bytes) {
-        if (!text.empty())
-            text += ' ';
-        text += digits[b >> 4];
-        text += digits[b & 15];
-    }
-    return text;
-}
-
 } // namespace testsupport

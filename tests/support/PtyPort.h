@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "FrameText.h"
+
 namespace testsupport {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -70,6 +72,9 @@ private:
     std::string Link;
 };
 
-std::string Hex(const Bytes& bytes);
+inline std::string Hex(const Bytes& bytes)
+{
+    return FrameText(bytes);
+}
 
 } // namespace testsupport

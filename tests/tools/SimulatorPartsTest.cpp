@@ -5,7 +5,6 @@
 
 #include "Configuration.h"
 #include "Controller.h"
-#include "DefaultDownload.h"
 #include "FrameReader.h"
 #include "Options.h"
 
@@ -27,48 +26,24 @@ std::vector<TStreamItem> FeedAll(TFrameReader& reader, const Bytes& bytes)
 
 } // namespace
 
-TEST(SimOptions, DefaultsAndValuesInBothSpellings)
+TEST(SimOptions, ValuesInBothSpellingsAndBadCommandLinesWithTheReason)
 {
-    const auto none = Parse({});
-    ASSERT_EQ(none.Error, "");
-    EXPECT_EQ(none.Options.ComNumber, 1);
-    EXPECT_EQ(none.Options.Baud, 38400);
-    EXPECT_FALSE(none.Options.DropAfter.has_value());
-
-    const auto given = Parse({"--port", "COM7", "--baud=9600", "--dump", "/tmp/x.json", "--drop-after=3",
-                              "--delay", "250", "--garbage"});
+    const auto given = Parse({"--port", "\\\\.\\COM12", "--baud=9600", "--drop-after=0", "--delay", "250"});
     ASSERT_EQ(given.Error, "");
-    EXPECT_EQ(given.Options.ComNumber, 7);
+    EXPECT_EQ(given.Options.ComNumber, 12);
     EXPECT_EQ(given.Options.Baud, 9600);
-    EXPECT_EQ(given.Options.DumpPath, "/tmp/x.json");
-    EXPECT_EQ(given.Options.DropAfter, 3);
-    EXPECT_EQ(given.Options.DelayMs, 250);
-    EXPECT_TRUE(given.Options.Garbage);
-    EXPECT_EQ(Parse({"--port", "\\\\.\\COM12"}).Options.ComNumber, 12);
-}
+    EXPECT_EQ(given.Options.DropAfter, 0);
+    EXPECT_FALSE(Parse({}).Options.DropAfter.has_value());
 
-TEST(SimOptions, BadCommandLinesAreRefusedWithTheReason)
-{
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-        {{"--port"}, "--port needs a value"},
-        {{"--port", "COM0"}, "--port wants"},
-        {{"--port", "ttyS0"}, "--port wants"},
-        {{"--baud", "12"}, "--baud"},
-        {{"--baud", "38400x"}, "--baud"},
-        {{"--baud", "-9600"}, "--baud"},
-        {{"--drop-after", "-1"}, "--drop-after wants"},
-        {{"--drop-after", ""}, "--drop-after wants"},
-        {{"--delay", "60001"}, "--delay wants"},
-        {{"--dump="}, "--dump needs a file name"},
-        {{"--silent=yes"}, "--silent takes no value"},
-        {{"--silent", "--garbage"}, "exclude each other"},
-        {{"--frobnicate"}, "unknown option --frobnicate"},
-        {{"COM1"}, "unexpected argument"},
+        {{"--port", "COM0"}, "--port: wants"},
+        {{"--baud", "12"}, "--baud: \"12\" is not"},
+        {{"--dump="}, "--dump"},
+        {{"--silent", "--garbage"}, "excludes"},
     };
     for (const auto& [args, reason] : cases) {
         const auto result = Parse(args);
-        EXPECT_NE(result.Error.find(reason), std::string::npos)
-            << "args[0]=" << args[0] << " gave \"" << result.Error << "\"";
+        EXPECT_NE(result.Error.find(reason), std::string::npos) << args[0] << " gave \"" << result.Error << "\"";
     }
 }
 
@@ -106,31 +81,15 @@ TEST(FrameReader, LargestFrameIsWholeAndImpossibleLengthsAreGarbage)
     EXPECT_FALSE(reader.HasPartial());
 }
 
-TEST(Controller, AnswersEachFrameOfADownloadAndKeepsTheConfiguration)
+// ccdl's tests run whole downloads against the simulator.
+TEST(Controller, ANewDownloadForgetsTheLastAndUnknownCommandsAreNotAnswered)
 {
     TController controller;
-    for (const auto& [frame, code] : ccsimtest::DefaultDownload) {
-        const auto response = controller.Receive(frame);
-        EXPECT_EQ(response.Reply, (Bytes {0x7E, 0x01, 0x00, code})) << "command " << int(frame[3]);
-        EXPECT_EQ(response.DownloadComplete, code == 8);
-    }
-    const auto& configuration = controller.Configuration();
-    EXPECT_EQ(configuration.Sequences[0], (Bytes {1, 2, 3, 4}));
-    EXPECT_EQ(configuration.Sequences[3], (Bytes {1, 2, 3, 4, 5, 6, 7}));
-    EXPECT_EQ(configuration.ParityCode, 0x02);
-    EXPECT_EQ(configuration.BaudCode, 0xFF);
-
-    // An empty sequence is still a sequence received; a new download
-    // forgets the last one.
-    controller.Receive({0x7E, 0x01, 0x00, 0x04});
+    controller.Receive({0x7E, 0x03, 0x00, 0x08, 0x02, 0xFF});
+    EXPECT_EQ(controller.Configuration().BaudCode, 0xFF);
+    EXPECT_EQ(controller.Receive({0x7E, 0x01, 0x00, 0x04}).Reply, (Bytes {0x7E, 0x01, 0x00, 0x04}));
     EXPECT_EQ(controller.Configuration().Sequences[0], Bytes {});
-    EXPECT_FALSE(controller.Configuration().Sequences[1].has_value());
     EXPECT_FALSE(controller.Configuration().ParityCode.has_value());
-}
-
-TEST(Controller, LeavesUnknownCommandsUnanswered)
-{
-    TController controller;
     for (std::uint8_t command : {0x00, 0x01, 0x09, 0x10, 0xFF})
         EXPECT_TRUE(controller.Receive({0x7E, 0x01, 0x00, command}).Reply.empty()) << int(command);
 }
@@ -147,16 +106,6 @@ TEST(Controller, FaultModesChangeOnlyTheAnswers)
     const auto noise = garbage.Receive({0x7E, 0x01, 0x00, 0x02});
     ASSERT_EQ(noise.Reply.size(), 4u);
     EXPECT_NE(noise.Reply[0], FrameMark);
-    std::vector<TStreamItem> items;
-    TFrameReader().Feed(noise.Reply, items);
-    ASSERT_EQ(items.size(), 1u);
-    EXPECT_EQ(items[0].Kind, TStreamItem::Garbage);
-
-    TController dropping(TFaults {.DropAfter = 2});
-    EXPECT_FALSE(dropping.Receive({0x7E, 0x01, 0x00, 0x02}).Reply.empty());
-    EXPECT_FALSE(dropping.Receive({0x7E, 0x01, 0x00, 0x04}).Reply.empty());
-    EXPECT_TRUE(dropping.Receive({0x7E, 0x01, 0x00, 0x05}).Reply.empty());
-    EXPECT_TRUE(dropping.Receive({0x7E, 0x01, 0x00, 0x02}).Reply.empty());
 }
 
 TEST(Configuration, ReadableAndJsonFormsNameWhatCameAndWhatDidNot)
@@ -174,11 +123,8 @@ TEST(Configuration, ReadableAndJsonFormsNameWhatCameAndWhatDidNot)
     EXPECT_NE(readable.find("01 = 偶 (even)"), std::string::npos);
     EXPECT_NE(readable.find("06 = 115200"), std::string::npos);
 
-    const std::string json = JsonText(configuration, "CO\"M1");
-    EXPECT_NE(json.find("\"port\": \"CO\\\"M1\""), std::string::npos) << json;
-    EXPECT_NE(json.find("\"off\": \"0A FF\""), std::string::npos);
-    EXPECT_NE(json.find("\"on\": \"\""), std::string::npos);
-    EXPECT_NE(json.find("\"computer\": null"), std::string::npos);
+    const std::string json = JsonText(configuration, "COM1");
+    EXPECT_NE(json.find("\"computer\": null"), std::string::npos) << json;
     EXPECT_NE(json.find("\"parity\": 1,"), std::string::npos);
     EXPECT_NE(json.find("\"baudText\": \"115200\""), std::string::npos);
 

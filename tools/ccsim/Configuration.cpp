@@ -6,21 +6,24 @@
 #include <fstream>
 #include <unistd.h>
 
+#include <nlohmann/json.hpp>
+
+#include "ControllerFrame.h"
+#include "FrameText.h"
+
 namespace ccsim {
 namespace {
 
 constexpr const char* SequenceNames[SequenceCount] = {"关 (off)", "开 (on)", "电脑 (computer)", "视频 (video)"};
 constexpr const char* JsonKeys[SequenceCount] = {"off", "on", "computer", "video"};
-constexpr const char* ParityNames[] = {"奇 (odd)", "偶 (even)", "无 (none)"};
-constexpr const char* BaudNames[] = {"4800", "9600", "19200", "38400", "57600", "76800", "115200"};
-constexpr std::uint8_t NoSelection = 0xFF;
 
 template <std::size_t N>
-std::string ItemMeaning(const char* const (&names)[N], std::uint8_t code)
+std::string ItemMeaning(const ControllerFrame::TItem (&items)[N], std::uint8_t code)
 {
-    if (code < N)
-        return names[code];
-    return code == NoSelection ? "no selection" : "unknown";
+    if (code >= N)
+        return code == ControllerFrame::NoItem ? "no selection" : "unknown";
+    const auto& item = items[code];
+    return item.Label == std::string_view(item.Name) ? item.Name : std::string(item.Label) + " (" + item.Name + ")";
 }
 
 std::string CodeText(std::optional<std::uint8_t> code, std::string (*meaning)(std::uint8_t))
@@ -32,34 +35,6 @@ std::string CodeText(std::optional<std::uint8_t> code, std::string (*meaning)(st
     return std::string(hex) + " = " + meaning(*code);
 }
 
-std::string JsonString(const std::string& text)
-{
-    std::string quoted = "\"";
-    for (unsigned char c : text) {
-        if (c == '"' || c == '\\') {
-            quoted += '\\';
-            quoted += static_cast<char>(c);
-        } else if (c < 0x20) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", c);
-            quoted += escape;
-        } else {
-            quoted += static_cast<char>(c);
-        }
-    }
-    return quoted + "\"";
-}
-
-std::string JsonCode(std::optional<std::uint8_t> code)
-{
-    return code ? std::to_string(*code) : "null";
-}
-
-std::string JsonMeaning(std::optional<std::uint8_t> code, std::string (*meaning)(std::uint8_t))
-{
-    return code ? JsonString(meaning(*code)) : "null";
-}
-
 } // namespace
 
 std::string SequenceName(int index)
@@ -69,26 +44,12 @@ std::string SequenceName(int index)
 
 std::string ParityMeaning(std::uint8_t code)
 {
-    return ItemMeaning(ParityNames, code);
+    return ItemMeaning(ControllerFrame::ParityItems, code);
 }
 
 std::string BaudMeaning(std::uint8_t code)
 {
-    return ItemMeaning(BaudNames, code);
-}
-
-std::string HexText(const Bytes& bytes)
-{
-    static constexpr char Digits[] = "0123456789ABCDEF";
-    std::string text;
-    text.reserve(bytes.size() * 3);
-    for (std::uint8_t byte : bytes) {
-        if (!text.empty())
-            text += ' ';
-        text += Digits[byte >> 4];
-        text += Digits[byte & 0x0F];
-    }
-    return text;
+    return ItemMeaning(ControllerFrame::BaudItems, code);
 }
 
 std::string ReadableText(const TConfiguration& configuration)
@@ -100,7 +61,7 @@ std::string ReadableText(const TConfiguration& configuration)
         if (!sequence)
             text += "not received";
         else
-            text += sequence->empty() ? "(empty)" : HexText(*sequence) + " (" + std::to_string(sequence->size()) + " bytes)";
+            text += sequence->empty() ? "(empty)" : FrameText(*sequence) + " (" + std::to_string(sequence->size()) + " bytes)";
         text += '\n';
     }
     text += "  parity: " + CodeText(configuration.ParityCode, ParityMeaning) + '\n';
@@ -110,16 +71,21 @@ std::string ReadableText(const TConfiguration& configuration)
 
 std::string JsonText(const TConfiguration& configuration, const std::string& port)
 {
-    std::string json = "{\n  \"port\": " + JsonString(port);
+    nlohmann::ordered_json json;
+    json["port"] = port;
     for (int i = 0; i < SequenceCount; ++i) {
         const auto& sequence = configuration.Sequences[i];
-        json += ",\n  " + JsonString(JsonKeys[i]) + ": " + (sequence ? JsonString(HexText(*sequence)) : "null");
+        json[JsonKeys[i]] = sequence ? nlohmann::ordered_json(FrameText(*sequence)) : nullptr;
     }
-    json += ",\n  \"parity\": " + JsonCode(configuration.ParityCode);
-    json += ",\n  \"baud\": " + JsonCode(configuration.BaudCode);
-    json += ",\n  \"parityText\": " + JsonMeaning(configuration.ParityCode, ParityMeaning);
-    json += ",\n  \"baudText\": " + JsonMeaning(configuration.BaudCode, BaudMeaning);
-    return json + "\n}\n";
+    auto code = [](std::optional<std::uint8_t> value) { return value ? nlohmann::ordered_json(*value) : nullptr; };
+    auto meaning = [](std::optional<std::uint8_t> value, std::string (*text)(std::uint8_t)) {
+        return value ? nlohmann::ordered_json(text(*value)) : nullptr;
+    };
+    json["parity"] = code(configuration.ParityCode);
+    json["baud"] = code(configuration.BaudCode);
+    json["parityText"] = meaning(configuration.ParityCode, ParityMeaning);
+    json["baudText"] = meaning(configuration.BaudCode, BaudMeaning);
+    return json.dump(2) + "\n";
 }
 
 std::optional<std::string> WriteFileWhole(const std::string& path, const std::string& text)

@@ -30,14 +30,11 @@ std::string ParityMeaning(std::uint8_t code);
 // "38400" for code 3; "no selection" for 0xFF; "unknown" otherwise.
 std::string BaudMeaning(std::uint8_t code);
 
-// Blank-separated upper-case hex pairs.
-std::string HexText(const Bytes& bytes);
-
 // Several lines, each ending in a line end, for the operator to read.
 std::string ReadableText(const TConfiguration& configuration);
 
 // One JSON object: "port", "off", "on", "computer", "video" (hex text as
-// HexText gives, or null when not received), "parity" and "baud" (the codes
+// FrameText gives, or null when not received), "parity" and "baud" (the codes
 // as numbers, or null), "parityText" and "baudText" (their meanings).
 std::string JsonText(const TConfiguration& configuration, const std::string& port);
 

@@ -21,7 +21,7 @@ std::string CodeName(std::uint8_t code)
 
 Bytes AckFrame(std::uint8_t code)
 {
-    return {FrameMark, 0x01, 0x00, code};
+    return ControllerFrame::Build(code);
 }
 
 TResponse TController::Receive(const Bytes& frame)

@@ -33,10 +33,10 @@ struct TResponse {
 };
 
 enum TCommand : std::uint8_t {
-    ConnectRequest = 0x02,
-    DisconnectRequest = 0x03,
-    FirstSequence = 0x04,  // 4 to 7: the four byte sequences
-    LineSettings = 0x08,
+    ConnectRequest = ControllerFrame::Connect,
+    DisconnectRequest = ControllerFrame::Disconnect,
+    FirstSequence = ControllerFrame::OffSequence, // 4 to 7: the four byte sequences
+    LineSettings = ControllerFrame::LineSettings,
 };
 
 class TController {

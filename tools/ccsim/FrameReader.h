@@ -16,13 +16,15 @@
 #include <span>
 #include <vector>
 
+#include "ControllerFrame.h"
+
 namespace ccsim {
 
 using Bytes = std::vector<std::uint8_t>;
 
-constexpr std::uint8_t FrameMark = 0x7E;
+constexpr std::uint8_t FrameMark = ControllerFrame::FrameMark;
 // The largest length the tool sends: the command and 512 data bytes.
-constexpr std::size_t MaxFrameLength = 513;
+constexpr std::size_t MaxFrameLength = ControllerFrame::MaxData + 1;
 constexpr std::size_t FrameHeadSize = 3; // mark and length
 
 struct TStreamItem {

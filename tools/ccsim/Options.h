@@ -17,22 +17,17 @@ struct TSimOptions {
     bool Garbage = false;    // answer with bytes that are not frames
     std::optional<int> DropAfter; // answer only the first N frames
     int DelayMs = 0;         // wait this long before each answer
-    bool Help = false;
 };
 
 struct TParseResult {
     TSimOptions Options;
-    std::string Error; // empty when the command line was understood
+    std::string Error; // the reason, when the command line was not understood
+    std::string Help;  // the help text, when it was asked for
 };
 
 // Parses the arguments after the program name. Each option takes its
 // value as the next argument or after "=" ("--port COM2", "--port=COM2").
 TParseResult ParseOptions(const std::vector<std::string>& args);
-
-// The one-line usage, with its "usage: " prefix and no line end.
-std::string UsageLine();
-// The usage line followed by one line per option.
-std::string HelpText();
 
 // The line speeds the pty takes.
 bool IsSupportedBaud(int baud);

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "Configuration.h"
+#include "FrameText.h"
 
 namespace ccsim {
 namespace {
@@ -50,7 +51,7 @@ void TSimulator::Run()
             _ReadLine();
         if (Reader.HasPartial() && TClock::now() - LastByte >= PartialFrameTimeout) {
             const Bytes dropped = Reader.DropPartial();
-            std::fprintf(Out, "<- %s  incomplete frame, dropped\n", HexText(dropped).c_str());
+            std::fprintf(Out, "<- %s  incomplete frame, dropped\n", FrameText(dropped).c_str());
         }
         _SendDueReplies();
     }
@@ -90,17 +91,17 @@ void TSimulator::_ReadLine()
 void TSimulator::_Handle(const TStreamItem& item)
 {
     if (item.Kind == TStreamItem::Garbage) {
-        std::fprintf(Out, "<- %s  not a frame, ignored\n", HexText(item.Data).c_str());
+        std::fprintf(Out, "<- %s  not a frame, ignored\n", FrameText(item.Data).c_str());
         return;
     }
     const TResponse response = Controller.Receive(item.Data);
-    std::fprintf(Out, "<- %s  %s\n", HexText(item.Data).c_str(), response.Meaning.c_str());
+    std::fprintf(Out, "<- %s  %s\n", FrameText(item.Data).c_str(), response.Meaning.c_str());
     if (response.Reply.empty()) {
         std::fprintf(Out, "   %s\n", response.ReplyMeaning.c_str());
     } else {
         const auto due = TClock::now() + std::chrono::milliseconds(Options.DelayMs);
         Replies.push_back({due, response.Reply});
-        std::fprintf(Out, "-> %s  %s%s\n", HexText(response.Reply).c_str(), response.ReplyMeaning.c_str(),
+        std::fprintf(Out, "-> %s  %s%s\n", FrameText(response.Reply).c_str(), response.ReplyMeaning.c_str(),
                      Options.DelayMs > 0 ? (" in " + std::to_string(Options.DelayMs) + " ms").c_str() : "");
     }
     if (response.DownloadComplete)

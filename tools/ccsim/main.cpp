@@ -37,14 +37,14 @@ int main(int argc, char** argv)
     using namespace ccsim;
     const TParseResult parsed = ParseOptions(std::vector<std::string>(argv + 1, argv + argc));
     if (!parsed.Error.empty()) {
-        std::fprintf(stderr, "ccsim: %s\n%s\n", parsed.Error.c_str(), UsageLine().c_str());
+        std::fprintf(stderr, "ccsim: %s\nRun with --help for more information.\n", parsed.Error.c_str());
         return ExitUsage;
     }
-    const TSimOptions& options = parsed.Options;
-    if (options.Help) {
-        std::fputs(HelpText().c_str(), stdout);
+    if (!parsed.Help.empty()) {
+        std::fputs(parsed.Help.c_str(), stdout);
         return 0;
     }
+    const TSimOptions& options = parsed.Options;
     // Tests and scripts read the log through a pipe while we run.
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
 

@@ -10,8 +10,9 @@
 // Pure functions; any thread.
 
 #include <cstdint>
-#include <string>
 #include <vector>
+
+#include "FrameText.h" // the frame as the main window shows it
 
 // The most command bytes one frame carries; the longest command the tool
 // sends has 13.
@@ -20,7 +21,3 @@ constexpr int MaxServiceCommand = 20;
 // The frame of the `Count` bytes at `Cmd`; empty when Count is below 1 or
 // above MaxServiceCommand, or Cmd is null.
 std::vector<std::uint8_t> BuildServiceFrame(const std::uint8_t* Cmd, int Count);
-
-// The bytes as two upper-case hexadecimal digits each, separated by single
-// blanks, with no blank at the end ("7E 10 08"); empty for no bytes.
-std::string FrameText(const std::vector<std::uint8_t>& frame);

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -20,6 +21,19 @@
 // give. Text after the limit-th token is ignored; an empty or all-blank
 // text gives an empty list.
 std::vector<std::uint8_t> ParseHexBytes(std::string_view text, std::size_t limit);
+
+// A token of a ParseHexBytes text whose byte is not what it reads as.
+struct THexTokenNote {
+    std::string Token;
+    std::string Reason; // "is above FF", "is below 0", "ends its number at 'G'", ...
+};
+
+// The tokens that ParseHexBytes(text, limit) silently changes, in text
+// order: a value outside 0 to FF (cut to its low 8 bits), a character that
+// ends the number early or a token with no digits (the rest is dropped),
+// and the tokens after the limit-th (not sent at all; named once, as the
+// first of them with the count in the reason).
+std::vector<THexTokenNote> ChangedHexTokens(std::string_view text, std::size_t limit);
 
 // The leading decimal number of `text`: [white space][+|-]decimal digits up
 // to the first other character, accumulated in 32 bits with wrap-around and

@@ -40,17 +40,3 @@ std::vector<std::uint8_t> BuildServiceFrame(const std::uint8_t* Cmd, int Count)
     frame.push_back(static_cast<std::uint8_t>(sum));
     return frame;
 }
-
-std::string FrameText(const std::vector<std::uint8_t>& frame)
-{
-    static constexpr char Digits[] = "0123456789ABCDEF";
-    std::string text;
-    text.reserve(frame.size() * 3);
-    for (std::uint8_t byte : frame) {
-        if (!text.empty())
-            text += ' ';
-        text += Digits[byte >> 4];
-        text += Digits[byte & 0x0F];
-    }
-    return text;
-}

@@ -27,6 +27,18 @@ enum TCode : std::uint8_t {
     LineSettings = 0x08,
 };
 
+// The window's lists whose item positions are the codes of the line-settings
+// frame; an empty selection gives 0xFF.
+struct TItem {
+    const char* Label; // as the window shows it
+    const char* Name;  // in English, as the command-line tools take it
+};
+inline constexpr TItem ParityItems[] = {{"奇", "odd"}, {"偶", "even"}, {"无", "none"}};
+inline constexpr TItem BaudItems[] = {{"4800", "4800"},   {"9600", "9600"},   {"19200", "19200"},
+                                      {"38400", "38400"}, {"57600", "57600"}, {"76800", "76800"},
+                                      {"115200", "115200"}};
+constexpr std::uint8_t NoItem = 0xFF;
+
 // The frame of `code` with the first MaxData bytes of `data`.
 std::vector<std::uint8_t> Build(std::uint8_t code, std::span<const std::uint8_t> data = {});
 

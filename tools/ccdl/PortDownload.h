@@ -1,0 +1,39 @@
+#pragma once
+// One whole download on one port, as the window's exchange runs it, but
+// with time-outs: connect request until code 2, the four sequences and the
+// line settings each until their acknowledgement, disconnect request until
+// code 3. Each frame goes out as one cptFrameTimeout package on an engine
+// of the download's own, with the bytes the window would send.
+//
+// A step waits for its answer `TimeoutSeconds` from the moment its frame
+// has left the port (the package layer's transmit-empty notification), and
+// sends the frame again after a time-out; while it waits for code 2 or 3 it
+// also sends it again after each other package, as the window does. Each
+// step sends its frame again at most `Retries` times.
+//
+// Threads: Run on any one thread; distinct objects on distinct threads at
+// once. `Log` is called on the thread that runs Run.
+
+#include <functional>
+#include <string>
+
+#include "Settings.h"
+
+namespace ccdl {
+
+struct TPortResult {
+    std::string Port;          // "COM5"
+    bool Done = false;
+    int FramesSent = 0;
+    long long ElapsedMs = 0;   // from opening the port to closing it
+    std::string FailingStep;   // empty when done
+    std::string Message;       // the summary line, without the port name
+};
+
+// The steps of a download, in order.
+constexpr int StepCount = 7;
+
+TPortResult RunDownload(int comNumber, const TDownloadSettings& settings,
+                        const std::function<void(const std::string& line)>& Log);
+
+} // namespace ccdl
