@@ -1,6 +1,6 @@
 # ccdownload: the two commands of the README, and a few for developers.
 #   make run    install what is missing, build, start the controller simulator and the tool
-#   make test   install what is missing, build, run every test: a normal build, an
+#   make test   install what is missing, build, run every test: a normal build (and its package), an
 #               AddressSanitizer + UndefinedBehaviorSanitizer build, a ThreadSanitizer
 #               build, and a bounded run of each fuzz target
 #   make check  the normal build's tests without the soak runs (quick, for development)
@@ -37,7 +37,7 @@ check: build
 soak: build
 	cd $(BUILD) && $(CTEST) -L soak
 
-test: check soak test-asan test-tsan fuzz
+test: check soak package test-asan test-tsan fuzz
 
 test-asan: setup
 	$(call configure,build-asan,-DCCDL_SANITIZE=address)
