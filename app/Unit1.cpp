@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -55,9 +56,10 @@ QLineEdit* MakeEdit(QWidget* parent, const char* name, const char* text)
     return edit;
 }
 
-QComboBox* MakeList(QWidget* parent, const char* name, std::initializer_list<const char*> items)
+template <typename List = QComboBox>
+List* MakeList(QWidget* parent, const char* name, std::initializer_list<const char*> items)
 {
-    auto* list = new QComboBox(parent);
+    auto* list = new List(parent);
     list->setObjectName(QString::fromLatin1(name));
     for (const char* item : items)
         list->addItem(Text(item));
@@ -78,6 +80,17 @@ std::int32_t LeadingNumberOfEdit(const QLineEdit* edit)
 }
 
 } // namespace
+
+void TPickList::keyPressEvent(QKeyEvent* event)
+{
+    // Space opens the drop-down; every other key with a text would search
+    // the items and select the match.
+    if (event->key() != Qt::Key_Space && !event->text().isEmpty() && event->text().front().isPrint()) {
+        event->ignore();
+        return;
+    }
+    QComboBox::keyPressEvent(event);
+}
 
 // --- construction ---
 
@@ -136,8 +149,8 @@ void TForm1::_CreateControls()
     Edit3 = MakeEdit(client, "Edit3", "01 02 03 04 06 08");
     Label3 = MakeLabel(client, "Label3", "启动 PPS");
     Label4 = MakeLabel(client, "Label4", "目标 PPS");
-    ComboBox2 = MakeList(client, "ComboBox2", {"4800", "9600", "19200", "38400", "57600", "76800", "115200"});
-    ComboBox3 = MakeList(client, "ComboBox3", {"奇", "偶", "无"});
+    ComboBox2 = MakeList<TPickList>(client, "ComboBox2", {"4800", "9600", "19200", "38400", "57600", "76800", "115200"});
+    ComboBox3 = MakeList<TPickList>(client, "ComboBox3", {"奇", "偶", "无"});
     Label5 = MakeLabel(client, "Label5", "方向");
     Label6 = MakeLabel(client, "Label6", "全步/半步");
     Label7 = MakeLabel(client, "Label7", "停止方式");
@@ -154,16 +167,11 @@ void TForm1::_CreateControls()
     Label12 = MakeLabel(client, "Label12", "校验");
     Label13 = MakeLabel(client, "Label13", "波特率");
 
-    // Both line-setting lists are drop-down combos with a text of their
-    // own; only the selected item is ever sent. The baud list shows "4800"
-    // without an item being selected: its code stays 0xFF until the
-    // operator picks one.
-    for (QComboBox* list : {ComboBox2, ComboBox3}) {
-        list->setEditable(true);
-        list->setInsertPolicy(QComboBox::NoInsert);
-    }
+    // Only the selected item of a line-setting list is ever sent. The baud
+    // list shows "4800" without an item being selected: its code stays 0xFF
+    // until the operator picks one.
+    ComboBox2->setPlaceholderText(QStringLiteral("4800"));
     ComboBox2->setCurrentIndex(-1);
-    ComboBox2->setEditText(QStringLiteral("4800"));
     ComboBox3->setCurrentIndex(2);
     ComboBox1->setCurrentIndex(0);
     ComboBox4->setCurrentIndex(0);

@@ -3,6 +3,7 @@
 // corner cases; and the sensor service commands on the same line.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDialog>
 #include <QLabel>
@@ -69,6 +70,59 @@ TEST_F(Download, WholeDownloadWithTheDefaultTexts)
     ASSERT_TRUE(WaitUntil([&] { return Window.Label11->text() == U("断开"); }));
     EXPECT_EQ(Peer.FrameTexts(), std::vector<std::string>{"7E 01 00 03"});
     EXPECT_TRUE(Peer.Silent(300ms));  // no re-sends once the link is down
+}
+
+// Keys go where the operator's keyboard would send them: to the focus.
+void Key(Qt::Key key)
+{
+    QTest::keyClick(QApplication::focusWidget(), key);
+}
+
+void Type(const QString& text)
+{
+    QTest::sendKeyEvent(QTest::Click, QApplication::focusWidget(), Qt::Key_unknown, text, Qt::NoModifier);
+}
+
+bool FocusIn(QWidget* widget)
+{
+    QWidget* focus = QApplication::focusWidget();
+    return focus && (focus == widget || widget->isAncestorOf(focus));
+}
+
+// Walking the form with Tab, Enter and typing in the lists and a click
+// elsewhere pick no item: the baud code stays 0xFF and the parity "无".
+// An arrow key is a pick.
+TEST_F(Download, LineSettingsChangeOnlyWhenTheOperatorPicksAnItem)
+{
+    Window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&Window));
+    Window.Edit1->setFocus();
+    for (int stop = 0; stop < 12; ++stop)  // once round the whole form
+        Key(Qt::Key_Tab);
+    for (int stop = 0; stop < 12 && !FocusIn(Window.ComboBox2); ++stop)
+        Key(Qt::Key_Tab);
+    ASSERT_TRUE(FocusIn(Window.ComboBox2));
+    Key(Qt::Key_Return);
+    Type("1");
+    Key(Qt::Key_Tab);
+    ASSERT_TRUE(FocusIn(Window.ComboBox3));
+    Key(Qt::Key_Enter);
+    Type(U("偶"));
+    QTest::mouseClick(Window.Edit4, Qt::LeftButton);
+    ASSERT_TRUE(FocusIn(Window.Edit4));
+
+    auto lineSettingsFrame = [&] {
+        Peer.Clear();
+        Window.Button14->click();
+        return Boxes.WaitFor(U("发送完毕"), Boxes.Count(U("发送完毕")) + 1) ? Peer.FrameTexts().back() : "";
+    };
+    Peer.SetAnswering(true);
+    Window.Button1->click();
+    ASSERT_TRUE(WaitUntil([&] { return Window.Label11->text() == U("连接"); }));
+    EXPECT_EQ(lineSettingsFrame(), "7E 03 00 08 02 FF");
+
+    QTest::keyClick(Window.ComboBox2, Qt::Key_Down);
+    EXPECT_EQ(lineSettingsFrame(), "7E 03 00 08 02 00");
 }
 
 TEST_F(Download, FramesFollowTheEditsAndTheLists)

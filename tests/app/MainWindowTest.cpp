@@ -26,6 +26,14 @@ QString U(const char* utf8)
     return QString::fromUtf8(utf8);
 }
 
+// What the settings dialog could leave behind between two presses.
+void DisturbPackageSettings(TLxCommDevice& device)
+{
+    device.fSetUsePackage(false);
+    device.fSetPackageType(cptFrameHeadTail);
+    device.fSetPackageSize(64);
+}
+
 void ExpectPackageSettings(TLxCommDevice& device)
 {
     EXPECT_EQ(device.fGetPackageSize(), 4096);
@@ -52,7 +60,7 @@ TEST_F(MainWindow, InitialState)
     EXPECT_EQ(Window.Label11->text(), U("断开"));
     EXPECT_EQ(Window.ComboBox2->count(), 7);
     EXPECT_EQ(Window.ComboBox2->currentIndex(), -1);
-    EXPECT_EQ(Window.ComboBox2->currentText(), "4800");
+    EXPECT_EQ(Window.ComboBox2->placeholderText(), "4800");
     EXPECT_EQ(Window.ComboBox3->currentIndex(), 2);
     EXPECT_EQ(Window.ComboBox3->currentText(), U("无"));
     EXPECT_EQ(Window.ComboBox1->count(), 13);
@@ -120,6 +128,7 @@ TEST_F(MainWindow, EachOpenSendsOneConnectRequestAndCloseSendsNothing)
     ASSERT_TRUE(Peer.WaitForFrames(1));
     ExpectPackageSettings(*Window.LxCommDevice1);
 
+    DisturbPackageSettings(*Window.LxCommDevice1);
     Window.Button1->click();
     EXPECT_EQ(Boxes.Texts().last(), U("关闭成功"));
     EXPECT_EQ(Window.Button1->text(), U("打开串口"));
@@ -132,9 +141,23 @@ TEST_F(MainWindow, EachOpenSendsOneConnectRequestAndCloseSendsNothing)
     EXPECT_EQ(Peer.FrameTexts(), (std::vector<std::string>{"7E 01 00 02", "7E 01 00 02"}));
 }
 
+TEST_F(MainWindow, ConnectRequestWaitsUntilTheOpenMessageIsDismissed)
+{
+    Boxes.Hold(U("打开成功"));
+    std::size_t sentUnderTheMessage = 1;
+    QTimer::singleShot(300ms, [&] {
+        sentUnderTheMessage = Peer.Received().size();
+        Boxes.ReleaseHeld();
+    });
+    Window.Button1->click();
+    EXPECT_EQ(sentUnderTheMessage, 0u);
+    ASSERT_TRUE(Peer.WaitForFrames(1));
+}
+
 TEST_F(MainWindow, MissingPortShowsTheFailureThenTheDialogAndCancelEnds)
 {
     Window.LxCommDevice1->fSetPortNo(99);
+    DisturbPackageSettings(*Window.LxCommDevice1);
     NextDialog cancel([](QWidget* dialog) { static_cast<QDialog*>(dialog)->reject(); });
     Window.Button1->click();
     ASSERT_FALSE(Boxes.Texts().isEmpty());

@@ -139,6 +139,12 @@ TEST_F(SensorDialog, SetSendsTheCommandWithTheTwelveLevels)
     Dialog->findChild<QPushButton*>("Button1")->click();
     for (int channel = 1; channel <= 12; ++channel)
         Type(channel, QString::number(channel));
+    // Enter in a level edit of the shown dialog sends nothing.
+    Dialog->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(Dialog.get()));
+    Edit(12)->setFocus();
+    QTest::keyClick(Edit(12), Qt::Key_Return);
+    ASSERT_EQ(Sent.size(), 1u);
     QTest::mouseClick(Dialog->findChild<QPushButton*>("Button1"), Qt::LeftButton);
     ASSERT_EQ(Sent.size(), 2u);
     EXPECT_EQ(Hex(Sent[0]), "A3 00 00 00 00 00 00 00 00 00 00 00 00");
