@@ -171,6 +171,10 @@ void TForm1::_CreateControls()
     // list shows "4800" without an item being selected: its code stays 0xFF
     // until the operator picks one.
     ComboBox2->setPlaceholderText(QStringLiteral("4800"));
+    // Drawn as an item's text would be, as the operator has always seen it.
+    QPalette palette = ComboBox2->palette();
+    palette.setColor(QPalette::PlaceholderText, palette.color(QPalette::ButtonText));
+    ComboBox2->setPalette(palette);
     ComboBox2->setCurrentIndex(-1);
     ComboBox3->setCurrentIndex(2);
     ComboBox1->setCurrentIndex(0);

@@ -11,6 +11,7 @@ packages=(
   fonts-wqy-zenhei
   clang libclang-rt-dev
   qt6-serialport-dev
+  qt6-translations-l10n
 )
 
 missing=()

@@ -5,12 +5,15 @@
 #include <QDesktopServices>
 #include <QFrame>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTranslator>
 #include <QTest>
 #include <QUrl>
 
 #include <cstdlib>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -264,6 +267,20 @@ TEST(AboutBox, OsVersionTextPadsMinorAndBuild)
     }
 }
 
+// This machine's line ("Debian GNU/Linux 12 (bookworm) 6.18.0044 x86_64"
+// where this was written) fits the box in every language, set smaller if
+// need be.
+TEST(AboutBox, SystemLineFitsTheBox)
+{
+    for (TLangType type : {ltEnglish, ltGbk, ltBig5}) {
+        AppLangAs language(type);
+        const About about(nullptr, "TLxCommDevice");
+        const QLabel* line = Label(about, "LabelOSVer");
+        EXPECT_LE(line->x() + line->fontMetrics().horizontalAdvance(line->text()), about.width() - line->x())
+            << int(type) << ' ' << line->font().pointSize();
+    }
+}
+
 TEST(AboutBox, ShowsThisMachinesSystemAndUser)
 {
     AppLangAs english(ltEnglish);
@@ -282,6 +299,18 @@ TEST(AboutBox, ShowsThisMachinesSystemAndUser)
         const About about(nullptr, "TLxCommDevice");
         EXPECT_EQ(Text(about, "LabelPmtOrgn"), "Orgn:");
         EXPECT_EQ(Text(about, "LabelUserOrg"), "");
+    }
+}
+
+// Qt's own buttons speak the process language.
+TEST(QtTranslations, StandardButtonsFollowTheProcessLanguage)
+{
+    struct Case { TLangType type; const char* ok; };
+    for (const Case& c : {Case{ltGbk, "确定"}, Case{ltBig5, "確定"}, Case{ltEnglish, "OK"}}) {
+        AppLangAs language(c.type);
+        const std::unique_ptr<QTranslator> translator(LoadQtTranslations(*QCoreApplication::instance()));
+        const QMessageBox box(QMessageBox::NoIcon, "", "", QMessageBox::Ok);
+        EXPECT_EQ(box.button(QMessageBox::Ok)->text(), QString::fromUtf8(c.ok)) << int(c.type);
     }
 }
 

@@ -2,8 +2,10 @@
 // language and each other.
 #include "Lx_base.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <optional>
+#include <sstream>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -188,3 +190,35 @@ TEST(AppLang, ParadoxDriverAndMinimumFontSizeByType)
     lang.fSetFontSize(20);
     EXPECT_EQ(lang.MinFontSize(), 9);
 }
+
+namespace {
+
+const char* Missing = nullptr;  // the coding whose converters the stand-in refuses
+
+bool OpensAllBut(const char* to, const char* from)
+{
+    return std::string(to) != Missing && std::string(from) != Missing;
+}
+
+TEST(UsableLangType, ChineseFallsBackToEnglishWithOneLineWhenItsConverterIsMissing)
+{
+    struct Case { TLangType type; const char* missing; TLangType usable; };
+    for (const Case& c : {Case{ltGbk, "GBK", ltEnglish}, Case{ltBig5, "BIG5", ltEnglish},
+                          Case{ltBig5, "GBK", ltEnglish}, Case{ltGbk, "BIG5", ltGbk},
+                          Case{ltEnglish, "GBK", ltEnglish}, Case{ltGbk, "NONE", ltGbk}}) {
+        Missing = c.missing;
+        std::ostringstream err;
+        EXPECT_EQ(UsableLangType(c.type, err, OpensAllBut), c.usable) << int(c.type) << ' ' << c.missing;
+        const std::string said = err.str();
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), c.usable == c.type ? 0 : 1) << said;
+        if (c.usable != c.type) {
+            EXPECT_NE(said.find(c.missing), std::string::npos) << said;
+        }
+    }
+    // This system has them all.
+    std::ostringstream err;
+    EXPECT_EQ(UsableLangType(ltBig5, err), ltBig5);
+    EXPECT_FALSE(ConverterOpens("UTF-8", "NO-SUCH-CODING"));
+}
+
+} // namespace
