@@ -3,6 +3,7 @@
 #include "SerialPortSources.h"
 #include "TCommSerialPortInfo.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <unistd.h>
@@ -12,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "FakeSysfs.h"
+#include "PortNames.h"
 #include "PtyPort.h"
 
 using namespace OrvekComm32;
@@ -159,4 +161,43 @@ TEST_F(LinuxSources, ReadOnlySourcesAreListedInFull)
     EXPECT_EQ(Describe(Read()), before);
     EXPECT_EQ(TCommSerialPortInfo(Sources()).PortList->Count(), 3);
     fs::permissions(Links.Path(), fs::perms::owner_all);
+}
+
+// Anyone may make /tmp/ccdownload-<uid>/ports first and plant COMn entries
+// there: a link directory that others may write in, or whose parent they
+// may, or that is not this user's, is ignored with one line on stderr.
+TEST_F(LinuxSources, LinkDirectoryOthersCouldHavePlantedIsIgnored)
+{
+    const std::string ports = Links.Path() + "/shared/ports";
+    setenv("CCDL_PORT_DIR", ports.c_str(), 1);
+    ASSERT_EQ(Platform::MakePortLinkDirectory(), "");
+    for (const std::string& dir : {ports, Links.Path() + "/shared"})
+        EXPECT_EQ(fs::status(dir).permissions(), fs::perms::owner_all) << dir;
+    testsupport::PtyPort pty(3);
+    EXPECT_EQ(Platform::ResolveDevicePath("COM3"), ports + "/COM3");
+
+    struct Case { const char* path; fs::perms perms; bool otherOwner; };
+    for (const Case& c : {Case{"shared/ports", fs::perms::all, false},
+                          Case{"shared/ports", fs::perms::owner_all | fs::perms::group_write, false},
+                          Case{"shared", fs::perms::all, false},
+                          Case{"shared", fs::perms::owner_all, true}}) {
+        const std::string dir = Links.Path() + "/" + c.path;
+        fs::permissions(dir, c.perms);
+        if (c.otherOwner) {
+            if (geteuid() != 0)
+                continue;
+            ASSERT_EQ(chown(dir.c_str(), 65534, 65534), 0);
+        }
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(Platform::ResolveDevicePath("COM3"), "/dev/ttyS2") << c.path;
+        EXPECT_EQ(Platform::SystemSerialPortSources().LinkDirectory, "") << c.path;
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;  // once, though asked twice
+        EXPECT_THAT(said, testing::HasSubstr(dir));
+        EXPECT_NE(Platform::MakePortLinkDirectory(), "");
+        fs::permissions(dir, fs::perms::owner_all);
+        if (c.otherOwner) {
+            ASSERT_EQ(chown(dir.c_str(), geteuid(), getegid()), 0);
+        }
+    }
 }
