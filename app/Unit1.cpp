@@ -12,8 +12,8 @@
 
 #include "Application.h"
 #include "ControllerFrame.h"
-#include "DeviceFailureText.h"
 #include "Exception.h"
+#include "FailureText.h"
 #include "Lxcommdevice.h"
 #include "ParseHexBytes.h"
 #include "ServiceFrame.h"
@@ -103,8 +103,8 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
 
     try {
         LxCommDevice1->fSetActive(false);
-    } catch (const Exception& error) {
-        _ReportDeviceFailure(error);
+    } catch (const Exception&) {
+        _ReportDeviceFailure(std::current_exception());
     }
     _ApplyPackageSettings();
     Memo1->clear();
@@ -289,9 +289,9 @@ void TForm1::_ApplyPackageSettings()
 }
 
 // The message, then the settings dialog; cancelling it ends the tool.
-void TForm1::_ReportDeviceFailure(const Exception& error)
+void TForm1::_ReportDeviceFailure(const std::exception_ptr& error)
 {
-    Application::ShowMessage(DeviceFailureText(error));
+    Application::ShowMessage(QStringLiteral("LxCommDevice1: ") + FailureText(error));
     if (!LxCommDevice1->SettingsDialog(this, true))
         Application::Terminate();
 }
@@ -317,8 +317,8 @@ void TForm1::Button1Click()
             Application::ShowMessage(Text("关闭成功"));
             Button1->setText(Text("打开串口"));
         }
-    } catch (const Exception& error) {
-        _ReportDeviceFailure(error);
+    } catch (const Exception&) {
+        _ReportDeviceFailure(std::current_exception());
     }
     _ApplyPackageSettings();
 }

@@ -8,6 +8,7 @@
 // so Timer1Timer may run inside another handler, itself included.
 
 #include <cstdint>
+#include <exception>
 #include <initializer_list>
 #include <vector>
 
@@ -138,7 +139,7 @@ private:
     void _SetDesignTimeProperties();
     void _ConnectHandlers();
     void _ApplyPackageSettings();
-    void _ReportDeviceFailure(const Exception& error);
+    void _ReportDeviceFailure(const std::exception_ptr& error);
     void _WriteFrame(const std::vector<std::uint8_t>& frame);
     void _ActOnCode(std::uint8_t code);
     void _ResendLinkRequest();

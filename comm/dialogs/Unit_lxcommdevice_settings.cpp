@@ -1,5 +1,6 @@
 #include "Unit_lxcommdevice_settings.h"
 
+#include <algorithm>
 #include <array>
 #include <climits>
 #include <functional>
@@ -14,6 +15,7 @@
 #include <QScreen>
 
 #include "ButtonGlyphs.h"
+#include "FailureText.h"
 #include "LangQt.h"
 #include "PortNames.h"
 #include "TCommSerialPortInfo.h"
@@ -42,8 +44,6 @@ constexpr int MaxAutoAnswer = 255;
 constexpr int MinBufSize = 4096;
 constexpr int DefaultBufSize = 8192;
 
-const char* const BaudTexts[] = {"110",   "300",   "600",   "1200",   "2400",   "4800",   "9600",  "14400",
-                                 "19200", "38400", "56000", "57600", "115200", "128000", "256000"};
 const char* const ByteSizeTexts[] = {"5", "6", "7", "8"};
 const char* const StopBitsTexts[] = {"1", "1.5", "2"};
 constexpr int FirstByteSize = 5;
@@ -120,27 +120,6 @@ QString PortToolTip(const TCommPortEntry& entry)
     if (!entry.Description.empty())
         tip += (tip.isEmpty() ? "" : "\n") + QString::fromStdString(entry.Description);
     return tip;
-}
-
-// The text a failed write is reported with. The engine keeps the system's
-// reason (device path and error) beside its own message; a user who sees
-// only "cannot open" has no way to tell a missing device from a busy one.
-QString FailureText(const std::exception_ptr& failure)
-{
-    try {
-        std::rethrow_exception(failure);
-    } catch (const EComm32Error& error) {
-        QString text = LangQString(error.Message());
-        if (!error.OsReason.empty())
-            text += "\n" + QString::fromLocal8Bit(error.OsReason.c_str());
-        return text;
-    } catch (const Exception& error) {
-        return LangQString(error.Message());
-    } catch (const std::exception& error) {
-        return QString::fromLocal8Bit(error.what());
-    } catch (...) {
-        return QString();
-    }
 }
 
 } // namespace
@@ -323,8 +302,8 @@ void TForm_LxCommDevice_Settings::_ListPorts()
 
 void TForm_LxCommDevice_Settings::_ListChoices()
 {
-    for (const char* text : BaudTexts)
-        CbSelBaud->addItem(text);
+    for (const std::uint32_t rate : BaudRates)
+        CbSelBaud->addItem(QString::number(rate));
     for (const char* text : ByteSizeTexts)
         CbByteSize->addItem(text);
     for (const char* text : StopBitsTexts)
@@ -369,13 +348,10 @@ void TForm_LxCommDevice_Settings::_ShowSettings()
     SelectEntry(CbByteSize, Saved.ByteSize - FirstByteSize);
     SelectEntry(CbParity, Saved.Parity);
     SelectEntry(CbStopBits, Saved.StopBits);
-    switch (Saved.FlowControl) {
-    case fcRtsCts: CbFlow->setCurrentIndex(1); break;
-    case fcXonXoff:
-    case fcTranXonXoff: CbFlow->setCurrentIndex(2); break;
-    case fcRtsCtsXonXoff: CbFlow->setCurrentIndex(3); break;
-    default: CbFlow->setCurrentIndex(0); break;
-    }
+    // The two Xon/Xoff modes give the same line settings and share an entry.
+    const TFlowControl flow = Saved.FlowControl == fcTranXonXoff ? fcXonXoff : Saved.FlowControl;
+    const auto* entry = std::find(std::begin(FlowOfEntry), std::end(FlowOfEntry), flow);
+    SelectEntry(CbFlow, entry == std::end(FlowOfEntry) ? 0 : static_cast<int>(entry - std::begin(FlowOfEntry)));
     EditAutoAns->setText(QString::number(Saved.AutoAnswer));
     EditInBufSize->setText(QString::number(Saved.InBufSize));
     EditOutBufSize->setText(QString::number(Saved.OutBufSize));
