@@ -6,12 +6,13 @@
 #include <QTimer>
 
 #include "Application.h"
+#include "MessageBox.h"
 
 namespace apptest {
 
 MessageBoxes::MessageBoxes()
 {
-    Application::SetMessageObserver([this](QMessageBox& box) { Observe(box); });
+    SetMessageBoxObserver([this](QMessageBox& box) { Observe(box); });
     Application::SetTerminateHandler([this] { ++Terminates; });
     Application::ResetTerminated();
 }
@@ -19,7 +20,7 @@ MessageBoxes::MessageBoxes()
 MessageBoxes::~MessageBoxes()
 {
     ReleaseHeld();
-    Application::SetMessageObserver({});
+    SetMessageBoxObserver({});
     Application::SetTerminateHandler({});
     Application::ResetTerminated();
 }
