@@ -1,9 +1,10 @@
 #pragma once
 // Answers the modal windows a dialog under test opens, as a user would:
-// each message box runs for real (with its nested event loop) and is closed
-// with OK once that loop turns; what it showed is recorded. A test may also
-// queue an action for the next window of a given kind that is shown (the
-// settings dialog inside SettingsDialog, the about box).
+// each message box (seen through ShowMessageBox's observer) runs for real,
+// with its nested event loop, and is closed with OK once that loop turns;
+// what it showed is recorded. A test may also queue an action for the next
+// window of a given kind that is shown (the settings dialog inside
+// SettingsDialog, the about box).
 //
 // Threads: window thread only.
 
@@ -21,7 +22,6 @@ struct ShownBox {
     QString Text;
     QString Title;
     QMessageBox::Icon Icon = QMessageBox::NoIcon;
-    QMessageBox::StandardButtons Buttons;
     QPointer<QWidget> Parent;
 };
 
