@@ -21,7 +21,7 @@
 
 #include "AppLangAs.h"
 #include "LangQt.h"
-#include "ModalWatcher.h"
+#include "ModalAnswers.h"
 #include "PtyPort.h"
 #include "TCommSerialPortInfo.h"
 
@@ -150,7 +150,7 @@ protected:
     void ExpectRefused(const Settings& dialog, const QString& text, const char* control)
     {
         ASSERT_EQ(boxes.Boxes().size(), 1u) << text.toStdString();
-        const dialogtest::ShownBox& box = boxes.Boxes().front();
+        const testsupport::ShownBox& box = boxes.Boxes().front();
         EXPECT_TRUE(box.Text.startsWith(text)) << box.Text.toStdString();
         EXPECT_EQ(box.Title, dialog.windowTitle());
         EXPECT_EQ(box.Icon, QMessageBox::Critical);
@@ -162,7 +162,7 @@ protected:
 
     AppLangAs english{ltEnglish};
     testsupport::PortDirectory portDirectory;
-    dialogtest::ModalWatcher boxes;
+    testsupport::ModalAnswers boxes;
     TLxCommDevice device;
 };
 
