@@ -7,12 +7,12 @@
 
 #include "Exception.h"
 #include "LangQt.h"
+#include "MessageBox.h"
 
 namespace Application {
 
 namespace {
 
-std::function<void(QMessageBox&)> MessageObserver;
 std::function<void()> TerminateHandler;
 bool TerminateAsked = false;
 std::vector<QPointer<QWidget>> Forms;
@@ -26,10 +26,7 @@ QString Title()
 
 void ShowMessage(const QString& text)
 {
-    QMessageBox box(QMessageBox::NoIcon, Title(), text, QMessageBox::Ok);
-    if (MessageObserver)
-        MessageObserver(box);
-    box.exec();
+    ShowMessageBox(nullptr, QMessageBox::NoIcon, Title(), text);
 }
 
 void ShowException(const std::exception* error)
@@ -64,11 +61,6 @@ void ReleaseForms()
         delete Forms.back().data();
         Forms.pop_back();
     }
-}
-
-void SetMessageObserver(std::function<void(QMessageBox&)> observer)
-{
-    MessageObserver = std::move(observer);
 }
 
 void SetTerminateHandler(std::function<void()> handler)

@@ -11,7 +11,6 @@
 #include <QApplication>
 #include <QString>
 
-class QMessageBox;
 class QWidget;
 
 namespace Application {
@@ -19,8 +18,9 @@ namespace Application {
 // The title of every message box.
 QString Title();
 
-// A modal message box with the application's title and an OK button. It
-// runs a nested event loop, so timers keep firing until it is closed.
+// A modal message box with the application's title and an OK button,
+// shown through ShowMessageBox (whose observer a test may set). It runs a
+// nested event loop, so timers keep firing until it is closed.
 void ShowMessage(const QString& text);
 
 // The display of an exception that escaped a handler or the start-up: the
@@ -37,11 +37,8 @@ bool Terminated();
 void OwnForm(QWidget* form);
 void ReleaseForms();
 
-// Test seams. The observer sees each message box just before it runs, so a
-// test can read its text and close it, at once or once a condition holds;
-// the box itself runs as in the program. The terminate handler replaces
-// ending the event loop. Pass an empty function to restore the default.
-void SetMessageObserver(std::function<void(QMessageBox&)> observer);
+// Test seam: the terminate handler replaces ending the event loop. Pass an
+// empty function to restore the default.
 void SetTerminateHandler(std::function<void()> handler);
 void ResetTerminated();
 

@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -11,8 +12,8 @@
 
 #include "Application.h"
 #include "ControllerFrame.h"
-#include "DeviceFailureText.h"
 #include "Exception.h"
+#include "FailureText.h"
 #include "Lxcommdevice.h"
 #include "ParseHexBytes.h"
 #include "ServiceFrame.h"
@@ -55,9 +56,10 @@ QLineEdit* MakeEdit(QWidget* parent, const char* name, const char* text)
     return edit;
 }
 
-QComboBox* MakeList(QWidget* parent, const char* name, std::initializer_list<const char*> items)
+template <typename List = QComboBox>
+List* MakeList(QWidget* parent, const char* name, std::initializer_list<const char*> items)
 {
-    auto* list = new QComboBox(parent);
+    auto* list = new List(parent);
     list->setObjectName(QString::fromLatin1(name));
     for (const char* item : items)
         list->addItem(Text(item));
@@ -79,6 +81,17 @@ std::int32_t LeadingNumberOfEdit(const QLineEdit* edit)
 
 } // namespace
 
+void TPickList::keyPressEvent(QKeyEvent* event)
+{
+    // Space opens the drop-down; every other key with a text would search
+    // the items and select the match.
+    if (event->key() != Qt::Key_Space && !event->text().isEmpty() && event->text().front().isPrint()) {
+        event->ignore();
+        return;
+    }
+    QComboBox::keyPressEvent(event);
+}
+
 // --- construction ---
 
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
@@ -90,8 +103,8 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
 
     try {
         LxCommDevice1->fSetActive(false);
-    } catch (const Exception& error) {
-        _ReportDeviceFailure(error);
+    } catch (const Exception&) {
+        _ReportDeviceFailure(std::current_exception());
     }
     _ApplyPackageSettings();
     Memo1->clear();
@@ -136,8 +149,8 @@ void TForm1::_CreateControls()
     Edit3 = MakeEdit(client, "Edit3", "01 02 03 04 06 08");
     Label3 = MakeLabel(client, "Label3", "启动 PPS");
     Label4 = MakeLabel(client, "Label4", "目标 PPS");
-    ComboBox2 = MakeList(client, "ComboBox2", {"4800", "9600", "19200", "38400", "57600", "76800", "115200"});
-    ComboBox3 = MakeList(client, "ComboBox3", {"奇", "偶", "无"});
+    ComboBox2 = MakeList<TPickList>(client, "ComboBox2", {"4800", "9600", "19200", "38400", "57600", "76800", "115200"});
+    ComboBox3 = MakeList<TPickList>(client, "ComboBox3", {"奇", "偶", "无"});
     Label5 = MakeLabel(client, "Label5", "方向");
     Label6 = MakeLabel(client, "Label6", "全步/半步");
     Label7 = MakeLabel(client, "Label7", "停止方式");
@@ -154,16 +167,15 @@ void TForm1::_CreateControls()
     Label12 = MakeLabel(client, "Label12", "校验");
     Label13 = MakeLabel(client, "Label13", "波特率");
 
-    // Both line-setting lists are drop-down combos with a text of their
-    // own; only the selected item is ever sent. The baud list shows "4800"
-    // without an item being selected: its code stays 0xFF until the
-    // operator picks one.
-    for (QComboBox* list : {ComboBox2, ComboBox3}) {
-        list->setEditable(true);
-        list->setInsertPolicy(QComboBox::NoInsert);
-    }
+    // Only the selected item of a line-setting list is ever sent. The baud
+    // list shows "4800" without an item being selected: its code stays 0xFF
+    // until the operator picks one.
+    ComboBox2->setPlaceholderText(QStringLiteral("4800"));
+    // Drawn as an item's text would be, as the operator has always seen it.
+    QPalette palette = ComboBox2->palette();
+    palette.setColor(QPalette::PlaceholderText, palette.color(QPalette::ButtonText));
+    ComboBox2->setPalette(palette);
     ComboBox2->setCurrentIndex(-1);
-    ComboBox2->setEditText(QStringLiteral("4800"));
     ComboBox3->setCurrentIndex(2);
     ComboBox1->setCurrentIndex(0);
     ComboBox4->setCurrentIndex(0);
@@ -277,9 +289,9 @@ void TForm1::_ApplyPackageSettings()
 }
 
 // The message, then the settings dialog; cancelling it ends the tool.
-void TForm1::_ReportDeviceFailure(const Exception& error)
+void TForm1::_ReportDeviceFailure(const std::exception_ptr& error)
 {
-    Application::ShowMessage(DeviceFailureText(error));
+    Application::ShowMessage(QStringLiteral("LxCommDevice1: ") + FailureText(error));
     if (!LxCommDevice1->SettingsDialog(this, true))
         Application::Terminate();
 }
@@ -305,8 +317,8 @@ void TForm1::Button1Click()
             Application::ShowMessage(Text("关闭成功"));
             Button1->setText(Text("打开串口"));
         }
-    } catch (const Exception& error) {
-        _ReportDeviceFailure(error);
+    } catch (const Exception&) {
+        _ReportDeviceFailure(std::current_exception());
     }
     _ApplyPackageSettings();
 }

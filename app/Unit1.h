@@ -8,12 +8,14 @@
 // so Timer1Timer may run inside another handler, itself included.
 
 #include <cstdint>
+#include <exception>
 #include <initializer_list>
 #include <vector>
 
+#include <QComboBox>
 #include <QMainWindow>
 
-class QComboBox;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -25,6 +27,21 @@ class Exception;
 namespace OrvekComm32 {
 class TLxCommDevice;
 }
+
+// A drop-down list whose selection changes only when the operator picks an
+// item: from the drop-down, with the arrow keys or with the wheel. Focus
+// changes, Enter and typed letters leave it alone (a plain list searches its
+// items as the operator types). With no item selected it shows its
+// placeholder text, which is not an item and never counts as one.
+class TPickList : public QComboBox {
+    Q_OBJECT
+
+public:
+    using QComboBox::QComboBox;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+};
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -61,8 +78,8 @@ public:
     QLineEdit* Edit3 = nullptr;
     QLabel* Label3 = nullptr;
     QLabel* Label4 = nullptr;
-    QComboBox* ComboBox2 = nullptr;
-    QComboBox* ComboBox3 = nullptr;
+    TPickList* ComboBox2 = nullptr;
+    TPickList* ComboBox3 = nullptr;
     QLabel* Label5 = nullptr;
     QLabel* Label6 = nullptr;
     QLabel* Label7 = nullptr;
@@ -122,7 +139,7 @@ private:
     void _SetDesignTimeProperties();
     void _ConnectHandlers();
     void _ApplyPackageSettings();
-    void _ReportDeviceFailure(const Exception& error);
+    void _ReportDeviceFailure(const std::exception_ptr& error);
     void _WriteFrame(const std::vector<std::uint8_t>& frame);
     void _ActOnCode(std::uint8_t code);
     void _ResendLinkRequest();

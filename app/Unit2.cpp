@@ -109,6 +109,11 @@ void TForm2::_CreateControls()
     Button2 = new QPushButton(QString::fromUtf8("完成"), this);
     Button2->setObjectName(QStringLiteral("Button2"));
 
+    // Only a press of "设置" sends the levels: no button of this dialog is
+    // a default one, so Enter in a level edit sends nothing.
+    for (QPushButton* button : {Button1, Button2})
+        button->setAutoDefault(false);
+
     setTabOrder(Button1, Edit1);
     for (int channel = 1; channel < ChannelCount; ++channel)
         setTabOrder(_LevelEdit(channel), _LevelEdit(channel + 1));

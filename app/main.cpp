@@ -2,14 +2,21 @@
 // sensor channel dialog, the event loop. An exception that escapes is shown
 // and the exit code stays 0.
 #include <exception>
+#include <iostream>
 
 #include "Application.h"
+#include "LangQt.h"
+#include "Lx_base.h"
 #include "Unit1.h"
 #include "Unit2.h"
 
 int main(int argc, char** argv)
 {
     TApplication application(argc, argv);
+    using TOrvekFuncs::AppLang;
+    if (const auto usable = TOrvekFuncs::UsableLangType(AppLang.LangType(), std::cerr); usable != AppLang.LangType())
+        AppLang.fSetLangType(usable);
+    LoadQtTranslations(application);
     try {
         Form1 = new TForm1;
         Application::OwnForm(Form1);

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "Application.h"
+#include "MessageBox.h"
 #include "PtyTransfer.h"
 #include "Unit1.h"
 
@@ -57,7 +58,7 @@ int main(int argc, char** argv)
     }
 
     int completions = 0;
-    Application::SetMessageObserver([&](QMessageBox& box) {
+    SetMessageBoxObserver([&](QMessageBox& box) {
         if (box.text() == QString::fromUtf8("发送完毕"))
             ++completions;
         QTimer::singleShot(0, &box, [&box] { box.accept(); });
@@ -87,7 +88,7 @@ int main(int argc, char** argv)
     bench::Print("download_round_trips", RoundTrips, "round trips", "info");
     bench::Print("download_time_per_round_trip", milliseconds[Runs / 2] / RoundTrips, "ms", "goal <= 150 ms");
 
-    Application::SetMessageObserver({});
+    SetMessageBoxObserver({});
     simulator.terminate();
     simulator.waitForFinished(5000);
     return 0;

@@ -10,8 +10,6 @@
 namespace OrvekComm32 {
 namespace {
 
-constexpr std::uint32_t BaudRates[] = {110,   300,   600,   1200,  2400,   4800,   9600,  14400,
-                                       19200, 38400, 56000, 57600, 115200, 128000, 256000};
 constexpr std::uint32_t DefaultBaudRate = 115200;
 constexpr TComm32::TFlowControl FlowCodes[] = {TComm32::fcNone, TComm32::fcRtsCts, TComm32::fcXonXoff,
                                                TComm32::fcTranXonXoff, TComm32::fcRtsCtsXonXoff};

@@ -30,6 +30,7 @@
 // beside each published property; nothing here reads form descriptions.
 
 #include <cstdint>
+#include <iterator>
 #include <memory>
 
 #include <QObject>
@@ -335,5 +336,10 @@ using enum TLxCustomCommDevice::TBaudRate;
 using enum TLxCustomCommDevice::TParity;
 using enum TLxCustomCommDevice::TStopBits;
 using enum TLxCustomCommDevice::TFlowControl;
+
+// The bit rate of each TBaudRate value, in the enumeration's order.
+inline constexpr std::uint32_t BaudRates[] = {110,   300,   600,   1200,  2400,   4800,   9600,  14400,
+                                              19200, 38400, 56000, 57600, 115200, 128000, 256000};
+static_assert(std::size(BaudRates) == br256000 + 1);
 
 } // namespace OrvekComm32

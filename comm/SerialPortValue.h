@@ -13,7 +13,7 @@ struct TSerialPortValue {
 };
 
 struct TSerialPortSources {
-    std::string LinkDirectory;   // PortLinkDirectory() by default
+    std::string LinkDirectory;   // TrustedPortLinkDirectory() by default
     std::string SysfsRoot;       // "/sys" by default
 };
 

@@ -46,6 +46,11 @@ std::string TCommSerialPortInfo::LinkDirectory()
     return Platform::PortLinkDirectory();
 }
 
+std::string TCommSerialPortInfo::MakeLinkDirectory()
+{
+    return Platform::MakePortLinkDirectory();
+}
+
 TCommSerialPortInfo::TCommSerialPortInfo() : TCommSerialPortInfo(Platform::SystemSerialPortSources()) {}
 
 TCommSerialPortInfo::TCommSerialPortInfo(const Platform::TSerialPortSources& sources)

@@ -84,6 +84,9 @@ public:
     static std::string DevicePathOf(const TOrvekString& Name);
     // The folder whose entries COMn name the devices of ports.
     static std::string LinkDirectory();
+    // Makes that folder (mode 0700) where missing and checks that no one
+    // else could plant entries in it; empty on success, else why not.
+    static std::string MakeLinkDirectory();
     // PortNo of entry Index1 minus PortNo of entry Index2.
     static int PortListSortCompare(const TCommPortList* List, int Index1, int Index2);
 

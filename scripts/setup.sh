@@ -12,6 +12,7 @@ packages=(
   clang libclang-rt-dev
   qt6-serialport-dev
   libcli11-dev nlohmann-json3-dev
+  qt6-translations-l10n
 )
 
 missing=()

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <iconv.h>
+#include <ostream>
 
 namespace TOrvekFuncs {
 namespace {
@@ -62,6 +63,32 @@ std::string CharsetToUtf8(const TOrvekString& text, unsigned char charset)
 {
     const char* from = charset == 134 ? "GBK" : charset == 136 ? "BIG5" : "CP1252";
     return Convert("UTF-8", from, text.view(), "\xEF\xBF\xBD");
+}
+
+bool ConverterOpens(const char* to, const char* from)
+{
+    iconv_t cd = iconv_open(to, from);
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return false;
+    iconv_close(cd);
+    return true;
+}
+
+TLangType UsableLangType(TLangType type, std::ostream& err, bool (*opens)(const char* to, const char* from))
+{
+    if (type != ltGbk && type != ltBig5)
+        return type;
+    struct Pair { const char* to; const char* from; };
+    const Pair needed[] = {{"GBK", "UTF-8"}, {"UTF-8", "GBK"}, {"UTF-8", "BIG5"}};
+    const std::size_t count = type == ltBig5 ? 3 : 2;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (!opens(needed[i].to, needed[i].from)) {
+            err << "The character set converter from " << needed[i].from << " to " << needed[i].to
+                << " cannot be opened; the texts are shown in English.\n";
+            return ltEnglish;
+        }
+    }
+    return type;
 }
 
 } // namespace TOrvekFuncs

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
+#include <iosfwd>
 #include <vector>
 
 #include "TOrvekString.h"
@@ -115,5 +116,15 @@ TOrvekString Utf8ToGbk(const char* utf8);
 // Decodes an 8-bit text by a font character set: 134 GBK, 136 Big5,
 // anything else Windows-1252.
 std::string CharsetToUtf8(const TOrvekString& text, unsigned char charset);
+
+// Whether iconv can convert from one coding to another.
+bool ConverterOpens(const char* to, const char* from);
+
+// The language whose texts can be shown: a Chinese language needs the
+// converters between UTF-8 and GBK (and from Big5 to UTF-8 for traditional
+// texts); when one does not open, one line on `err` says so and English,
+// which needs none, is returned. `opens` stands in for ConverterOpens.
+TLangType UsableLangType(TLangType type, std::ostream& err,
+                         bool (*opens)(const char* to, const char* from) = ConverterOpens);
 
 } // namespace TOrvekFuncs

@@ -1,6 +1,9 @@
 #include "LangQt.h"
 
+#include <QCoreApplication>
+#include <QLibraryInfo>
 #include <QStringList>
+#include <QTranslator>
 
 using namespace TOrvekFuncs;
 
@@ -43,4 +46,19 @@ QFont LangDialogFont(int pointSize)
     QFont font(LangQString(AppLang.FontName()));
     font.setPointSize(pointSize > 0 ? pointSize : AppLang.FontSize());
     return font;
+}
+
+QTranslator* LoadQtTranslations(QCoreApplication& application)
+{
+    const char* locale = AppLang.LangType() == ltGbk ? "zh_CN" : AppLang.LangType() == ltBig5 ? "zh_TW" : nullptr;
+    if (locale == nullptr)
+        return nullptr;
+    auto* translator = new QTranslator(&application);
+    if (!translator->load(QStringLiteral("qtbase_") + QLatin1String(locale),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return nullptr;
+    }
+    QCoreApplication::installTranslator(translator);
+    return translator;
 }

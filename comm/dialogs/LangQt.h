@@ -19,3 +19,13 @@ QString LangQText(const TOrvekFuncs::TLangTextSet& set, std::size_t index);
 // AppLang's dialog font (face FontName, size FontSize points); pointSize
 // overrides the size when above 0.
 QFont LangDialogFont(int pointSize = 0);
+
+class QCoreApplication;
+class QTranslator;
+
+// Installs Qt's own translations (the texts of standard buttons such as
+// "OK" and "Cancel") for AppLang's language: Chinese (PRC) for simplified,
+// Chinese (Taiwan) for traditional texts, none for English. The translator
+// belongs to the application; null when none applies or none is installed,
+// and Qt's texts then stay English.
+QTranslator* LoadQtTranslations(QCoreApplication& application);

@@ -22,6 +22,7 @@ constexpr int ClientWidth = 266;
 constexpr int ClientHeight = 132;
 constexpr int CaptionFontSize = 12;
 constexpr int CaptionGap = 4;   // pixels kept between the name and the version
+constexpr int SystemLineMinFontSize = 6;
 const QColor LinkColour(0x00, 0x00, 0xFF);
 
 // The library's picture: a nine-pin serial connector.
@@ -82,6 +83,18 @@ bool IsClickOn(QObject* label, QEvent* event)
     const auto* mouse = static_cast<QMouseEvent*>(event);
     return mouse->button() == Qt::LeftButton &&
            static_cast<QWidget*>(label)->rect().contains(mouse->position().toPoint());
+}
+
+// Faces here run wider than the ones the layout was drawn for: a text that
+// would run past `right` is set smaller, down to `minPointSize`.
+void ShrinkToFit(QLabel* label, int right, int minPointSize)
+{
+    QFont font = label->font();
+    while (label->x() + label->width() > right && font.pointSize() > minPointSize) {
+        font.setPointSize(font.pointSize() - 1);
+        label->setFont(font);
+        label->adjustSize();
+    }
 }
 
 QString TextOf(TForm_LXComm32_About::TextIndex index)
@@ -191,15 +204,7 @@ void TForm_LXComm32_About::_ShowTexts(const QString& name)
 
 void TForm_LXComm32_About::_FitCaption()
 {
-    // Faces here run wider than the ones the layout was drawn for; a name
-    // that would run into the version text is set smaller instead.
-    QFont font = LabelCaption->font();
-    while (LabelCaption->x() + LabelCaption->width() + CaptionGap > LabelVersion->x() &&
-           font.pointSize() > AppLang.MinFontSize()) {
-        font.setPointSize(font.pointSize() - 1);
-        LabelCaption->setFont(font);
-        LabelCaption->adjustSize();
-    }
+    ShrinkToFit(LabelCaption, LabelVersion->x() - CaptionGap, AppLang.MinFontSize());
 }
 
 void TForm_LXComm32_About::_ShowSystem()
@@ -213,6 +218,9 @@ void TForm_LXComm32_About::_ShowSystem()
     LabelUserOrg->setText(QString::fromUtf8(sysInfo.RegOrganization()));
     for (QLabel* label : {LabelOSVer, LabelUser, LabelUserOrg})
         label->adjustSize();
+    // The line has a row of its own, so it may go below the dialog font's
+    // size; the margin on the right matches the one on the left.
+    ShrinkToFit(LabelOSVer, ClientWidth - LabelOSVer->x(), SystemLineMinFontSize);
 }
 
 bool TForm_LXComm32_About::eventFilter(QObject* watched, QEvent* event)

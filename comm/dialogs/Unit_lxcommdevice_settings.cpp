@@ -1,5 +1,6 @@
 #include "Unit_lxcommdevice_settings.h"
 
+#include <algorithm>
 #include <array>
 #include <climits>
 #include <functional>
@@ -14,7 +15,9 @@
 #include <QScreen>
 
 #include "ButtonGlyphs.h"
+#include "FailureText.h"
 #include "LangQt.h"
+#include "MessageBox.h"
 #include "TCommSerialPortInfo.h"
 #include "Unit_lxcomm32_about.h"
 
@@ -41,8 +44,6 @@ constexpr int MaxAutoAnswer = 255;
 constexpr int MinBufSize = 4096;
 constexpr int DefaultBufSize = 8192;
 
-const char* const BaudTexts[] = {"110",   "300",   "600",   "1200",   "2400",   "4800",   "9600",  "14400",
-                                 "19200", "38400", "56000", "57600", "115200", "128000", "256000"};
 const char* const ByteSizeTexts[] = {"5", "6", "7", "8"};
 const char* const StopBitsTexts[] = {"1", "1.5", "2"};
 constexpr int FirstByteSize = 5;
@@ -119,27 +120,6 @@ QString PortToolTip(const TCommPortEntry& entry)
     if (!entry.Description.empty())
         tip += (tip.isEmpty() ? "" : "\n") + QString::fromStdString(entry.Description);
     return tip;
-}
-
-// The text a failed write is reported with. The engine keeps the system's
-// reason (device path and error) beside its own message; a user who sees
-// only "cannot open" has no way to tell a missing device from a busy one.
-QString FailureText(const std::exception_ptr& failure)
-{
-    try {
-        std::rethrow_exception(failure);
-    } catch (const EComm32Error& error) {
-        QString text = LangQString(error.Message());
-        if (!error.OsReason.empty())
-            text += "\n" + QString::fromLocal8Bit(error.OsReason.c_str());
-        return text;
-    } catch (const Exception& error) {
-        return LangQString(error.Message());
-    } catch (const std::exception& error) {
-        return QString::fromLocal8Bit(error.what());
-    } catch (...) {
-        return QString();
-    }
 }
 
 } // namespace
@@ -322,8 +302,8 @@ void TForm_LxCommDevice_Settings::_ListPorts()
 
 void TForm_LxCommDevice_Settings::_ListChoices()
 {
-    for (const char* text : BaudTexts)
-        CbSelBaud->addItem(text);
+    for (const std::uint32_t rate : BaudRates)
+        CbSelBaud->addItem(QString::number(rate));
     for (const char* text : ByteSizeTexts)
         CbByteSize->addItem(text);
     for (const char* text : StopBitsTexts)
@@ -368,13 +348,10 @@ void TForm_LxCommDevice_Settings::_ShowSettings()
     SelectEntry(CbByteSize, Saved.ByteSize - FirstByteSize);
     SelectEntry(CbParity, Saved.Parity);
     SelectEntry(CbStopBits, Saved.StopBits);
-    switch (Saved.FlowControl) {
-    case fcRtsCts: CbFlow->setCurrentIndex(1); break;
-    case fcXonXoff:
-    case fcTranXonXoff: CbFlow->setCurrentIndex(2); break;
-    case fcRtsCtsXonXoff: CbFlow->setCurrentIndex(3); break;
-    default: CbFlow->setCurrentIndex(0); break;
-    }
+    // The two Xon/Xoff modes give the same line settings and share an entry.
+    const TFlowControl flow = Saved.FlowControl == fcTranXonXoff ? fcXonXoff : Saved.FlowControl;
+    const auto* entry = std::find(std::begin(FlowOfEntry), std::end(FlowOfEntry), flow);
+    SelectEntry(CbFlow, entry == std::end(FlowOfEntry) ? 0 : static_cast<int>(entry - std::begin(FlowOfEntry)));
     EditAutoAns->setText(QString::number(Saved.AutoAnswer));
     EditInBufSize->setText(QString::number(Saved.InBufSize));
     EditOutBufSize->setText(QString::number(Saved.OutBufSize));
@@ -413,82 +390,75 @@ bool TForm_LxCommDevice_Settings::_AdvanceFocus()
     return false;
 }
 
-std::optional<TForm_LxCommDevice_Settings::TSettings> TForm_LxCommDevice_Settings::_CheckedInput()
+std::variant<Settings::TSettings, Settings::TRefusal> TForm_LxCommDevice_Settings::CheckEntries(const TEntries& entries)
 {
-    TSettings input;
-    if (CbPort->currentIndex() < 0) {
-        _Refuse(CbPort, txtMustSelectPort);
-        return std::nullopt;
-    }
-    input.PortNo = TCommSerialPortInfo::PortNo(TOrvekString(CbPort->currentText().toLatin1().toStdString()));
+    TSettings settings;
+    if (entries.Port.isEmpty())
+        return TRefusal{fdPort, txtMustSelectPort};
+    settings.PortNo = TCommSerialPortInfo::PortNo(TOrvekString(entries.Port.toLatin1().toStdString()));
 
-    const int baud = CbSelBaud->currentIndex();
-    if (baud < br110 || baud > br256000) {
-        _Refuse(CbSelBaud, txtMustSelectBaud);
-        return std::nullopt;
-    }
-    input.Baud = static_cast<TBaudRate>(baud);
+    if (entries.Baud < br110 || entries.Baud > br256000)
+        return TRefusal{fdBaud, txtMustSelectBaud};
+    settings.Baud = static_cast<TBaudRate>(entries.Baud);
 
-    if (CbByteSize->currentIndex() < 0) {
-        _Refuse(CbByteSize, txtMustSelectByteSize);
-        return std::nullopt;
-    }
-    input.ByteSize = CbByteSize->currentIndex() + FirstByteSize;
+    if (entries.ByteSize < 0 || entries.ByteSize >= static_cast<int>(std::size(ByteSizeTexts)))
+        return TRefusal{fdByteSize, txtMustSelectByteSize};
+    settings.ByteSize = entries.ByteSize + FirstByteSize;
 
-    const int parity = CbParity->currentIndex();
-    if (parity < ptNoParity || parity > ptSpaceParity) {
-        _Refuse(CbParity, txtMustSelectParity);
-        return std::nullopt;
-    }
-    input.Parity = static_cast<TParity>(parity);
+    if (entries.Parity < ptNoParity || entries.Parity > ptSpaceParity)
+        return TRefusal{fdParity, txtMustSelectParity};
+    settings.Parity = static_cast<TParity>(entries.Parity);
 
-    const int stopBits = CbStopBits->currentIndex();
-    if (stopBits < sbOneStopBit || stopBits > sbTwoStopBit) {
-        _Refuse(CbStopBits, txtMustSelectStopBits);
-        return std::nullopt;
-    }
-    input.StopBits = static_cast<TStopBits>(stopBits);
+    if (entries.StopBits < sbOneStopBit || entries.StopBits > sbTwoStopBit)
+        return TRefusal{fdStopBits, txtMustSelectStopBits};
+    settings.StopBits = static_cast<TStopBits>(entries.StopBits);
 
-    const int flow = CbFlow->currentIndex();
-    if (flow < 0 || flow >= static_cast<int>(std::size(FlowOfEntry))) {
-        _Refuse(CbFlow, txtMustSelectFlow);
-        return std::nullopt;
-    }
-    input.FlowControl = FlowOfEntry[flow];
+    if (entries.Flow < 0 || entries.Flow >= static_cast<int>(std::size(FlowOfEntry)))
+        return TRefusal{fdFlow, txtMustSelectFlow};
+    settings.FlowControl = FlowOfEntry[entries.Flow];
 
-    const std::optional<int> autoAnswer = IntegerOf(EditAutoAns->text());
-    if (!autoAnswer || *autoAnswer < MinAutoAnswer || *autoAnswer > MaxAutoAnswer) {
-        _Refuse(EditAutoAns, txtAutoAnswerRange);
-        return std::nullopt;
-    }
-    input.AutoAnswer = *autoAnswer;
+    const std::optional<int> autoAnswer = IntegerOf(entries.AutoAnswer);
+    if (!autoAnswer || *autoAnswer < MinAutoAnswer || *autoAnswer > MaxAutoAnswer)
+        return TRefusal{fdAutoAnswer, txtAutoAnswerRange};
+    settings.AutoAnswer = *autoAnswer;
 
-    const std::optional<int> inBufSize = IntegerOf(EditInBufSize->text());
-    if (!inBufSize || *inBufSize < MinBufSize) {
-        _Refuse(EditInBufSize, txtInBufSizeError);
-        return std::nullopt;
-    }
-    input.InBufSize = *inBufSize;
+    const std::optional<int> inBufSize = IntegerOf(entries.InBufSize);
+    if (!inBufSize || *inBufSize < MinBufSize)
+        return TRefusal{fdInBufSize, txtInBufSizeError};
+    settings.InBufSize = *inBufSize;
 
-    const std::optional<int> outBufSize = IntegerOf(EditOutBufSize->text());
-    if (!outBufSize || *outBufSize < MinBufSize) {
-        _Refuse(EditOutBufSize, txtOutBufSizeError);
-        return std::nullopt;
-    }
-    input.OutBufSize = *outBufSize;
-    return input;
+    const std::optional<int> outBufSize = IntegerOf(entries.OutBufSize);
+    if (!outBufSize || *outBufSize < MinBufSize)
+        return TRefusal{fdOutBufSize, txtOutBufSizeError};
+    settings.OutBufSize = *outBufSize;
+    return settings;
 }
 
-void TForm_LxCommDevice_Settings::_Refuse(QWidget* control, TextIndex message)
+std::optional<TForm_LxCommDevice_Settings::TSettings> TForm_LxCommDevice_Settings::_CheckedInput()
 {
-    control->setFocus(Qt::OtherFocusReason);
-    _ShowError(TextOf(message));
+    const TEntries entries{CbPort->currentIndex() < 0 ? QString() : CbPort->currentText(),
+                           CbSelBaud->currentIndex(),
+                           CbParity->currentIndex(),
+                           CbByteSize->currentIndex(),
+                           CbStopBits->currentIndex(),
+                           CbFlow->currentIndex(),
+                           EditAutoAns->text(),
+                           EditInBufSize->text(),
+                           EditOutBufSize->text()};
+    const auto checked = CheckEntries(entries);
+    if (const auto* settings = std::get_if<TSettings>(&checked))
+        return *settings;
+    const auto& refusal = std::get<TRefusal>(checked);
+    QWidget* const fields[] = {CbPort, CbSelBaud, CbByteSize, CbParity, CbStopBits,
+                               CbFlow, EditAutoAns, EditInBufSize, EditOutBufSize};
+    fields[refusal.Field]->setFocus(Qt::OtherFocusReason);
+    _ShowError(TextOf(refusal.Message));
+    return std::nullopt;
 }
 
 void TForm_LxCommDevice_Settings::_ShowError(const QString& message)
 {
-    QMessageBox box(QMessageBox::Critical, windowTitle(), message, QMessageBox::Ok, this);
-    box.exec();
+    ShowMessageBox(this, QMessageBox::Critical, windowTitle(), message);
 }
 
 // The line settings close an open port; the final Active opens it again.

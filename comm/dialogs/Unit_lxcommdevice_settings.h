@@ -15,6 +15,7 @@
 //   bool confirmed = dialog.exec() == QDialog::Accepted;
 
 #include <optional>
+#include <variant>
 
 #include <QDialog>
 #include <QString>
@@ -95,7 +96,7 @@ public slots:
     void BnDefaultClick();
     void BnAboutClick();
 
-private:
+public:
     // What the dialog reads from and writes to the component.
     struct TSettings {
         int PortNo = 0;
@@ -107,8 +108,30 @@ private:
         int AutoAnswer = 0;
         long InBufSize = 0;
         long OutBufSize = 0;
+        bool operator==(const TSettings&) const = default;
     };
 
+    // What the user entered: the entry picked in each list (-1 for none;
+    // the port by its name, empty for none) and the three edit texts.
+    struct TEntries {
+        QString Port;
+        int Baud = -1, Parity = -1, ByteSize = -1, StopBits = -1, Flow = -1;
+        QString AutoAnswer, InBufSize, OutBufSize;
+    };
+
+    // The fields, in the order they are checked.
+    enum TField { fdPort, fdBaud, fdByteSize, fdParity, fdStopBits, fdFlow, fdAutoAnswer, fdInBufSize, fdOutBufSize };
+    struct TRefusal {
+        TField Field;
+        TextIndex Message;
+        bool operator==(const TRefusal&) const = default;
+    };
+
+    // The settings the entries stand for, or the first field refused (in
+    // the order of TField) with its message.
+    static std::variant<TSettings, TRefusal> CheckEntries(const TEntries& entries);
+
+private:
     void _CreateControls();
     void _SetTabOrder();
     void _ShowTexts();
@@ -120,7 +143,6 @@ private:
 
     bool _AdvanceFocus();
     std::optional<TSettings> _CheckedInput();
-    void _Refuse(QWidget* control, TextIndex message);
     void _ShowError(const QString& message);
     void _Write(const TSettings& settings, bool active);
     void _Restore();

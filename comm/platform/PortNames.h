@@ -9,6 +9,9 @@
 //   COM65-COM96 = /dev/ttyACM0-31
 // The port link directory is $CCDL_PORT_DIR when set, else
 // $XDG_RUNTIME_DIR/ccdownload/ports, else /tmp/ccdownload-<uid>/ports.
+// Anyone may make the last of these first, so the directory is used only
+// when it and its parent belong to this user and no one else may write in
+// them (a parent of root's with the sticky bit, as /tmp, will do too).
 //
 // Threads: all functions may be called from any thread.
 
@@ -16,7 +19,20 @@
 
 namespace OrvekComm32::Platform {
 
+// Where the port link directory is, trusted or not.
 std::string PortLinkDirectory();
+
+// Empty when `dir` and its parent may hold the port links, else why not.
+std::string UntrustedLinkDirectoryReason(const std::string& dir);
+
+// PortLinkDirectory() when it is trusted; otherwise empty, and one line on
+// standard error says why (once per process and reason).
+std::string TrustedPortLinkDirectory();
+
+// Makes the port link directory and its parent where missing, with mode
+// 0700, and checks that they can be trusted. Empty on success, else what
+// went wrong.
+std::string MakePortLinkDirectory();
 
 // The port number of "\\.\COMn" or "COMn" (n > 0), else 0.
 int ComNumberOfDeviceName(const char* deviceName);

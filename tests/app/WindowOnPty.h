@@ -1,23 +1,45 @@
 #pragma once
 // The main window with its port 1 on a pty whose master end plays the
-// controller, and the message boxes answered as an operator would.
+// controller, its modal windows answered as an operator would, and the
+// terminate request recorded instead of ending the event loop.
 
 #include <gtest/gtest.h>
 
+#include "Application.h"
 #include "ControllerPeer.h"
-#include "MessageBoxes.h"
+#include "ModalAnswers.h"
 #include "PtyPort.h"
 #include "Unit1.h"
 
 namespace apptest {
 
+using testsupport::WaitUntil;
+
+class TerminateRecorder {
+public:
+    TerminateRecorder() { Application::SetTerminateHandler([this] { ++Requests; }); }
+    ~TerminateRecorder()
+    {
+        Application::SetTerminateHandler({});
+        Application::ResetTerminated();
+    }
+    int Requests = 0;
+};
+
 class WindowOnPty : public ::testing::Test {
 protected:
     testsupport::PortDirectory Ports;
     testsupport::PtyPort Pty{1};
-    MessageBoxes Boxes;
+    testsupport::ModalAnswers Boxes;
+    TerminateRecorder Terminate;
     ControllerPeer Peer{Pty};
     TForm1 Window;
 };
+
+// The port settings dialog, as the next modal window to answer.
+inline bool IsSettingsDialog(QWidget* window)
+{
+    return window->objectName() == "Form_LxCommDevice_Settings";
+}
 
 } // namespace apptest

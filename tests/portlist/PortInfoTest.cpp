@@ -53,67 +53,36 @@ TEST(PortNo, ReadsTheNumberAfterCom)
         EXPECT_EQ(TCommSerialPortInfo::PortNo(c.name), c.number) << '"' << c.name << '"';
 }
 
-TEST(PortName, FormatsAnyNumber)
-{
-    EXPECT_EQ(TCommSerialPortInfo::PortName(12), TOrvekString("COM12"));
-    EXPECT_EQ(TCommSerialPortInfo::PortName(1), TOrvekString("COM1"));
-    EXPECT_EQ(TCommSerialPortInfo::PortName(0), TOrvekString("COM0"));
-    EXPECT_EQ(TCommSerialPortInfo::PortName(-3), TOrvekString("COM-3"));
-    for (int number : {1, 9, 10, 99, 256, 65535})
-        EXPECT_EQ(TCommSerialPortInfo::PortNo(TCommSerialPortInfo::PortName(number)), number);
-}
-
-TEST(ListFromSystem, FiltersNormalisesAndSortsByNumber)
+TEST(ListFromSystem, FiltersNormalisesSortsByNumberAndKeepsDuplicates)
 {
     const TCommSerialPortInfo info(Data({"COM3", "com10", "COM1", "LPT1", "COMX", "COM0", "", "Com2 "}));
     EXPECT_THAT(Names(info), ElementsAre("COM1", "COM2", "COM3", "COM10"));
     // Each name keeps the device its value named.
     EXPECT_EQ(info.DevicePath(3), "/dev/for-com10");
-    EXPECT_EQ(info.DevicePath(1), "/dev/for-Com2 ");
+    EXPECT_EQ(TCommSerialPortInfo::PortName(-3), TOrvekString("COM-3"));
+
+    const TCommSerialPortInfo twice(Values({{"COM5", "/dev/a", "first"}, {"COM2", "/dev/b", ""},
+                                            {"com5", "/dev/c", "second"}}));
+    EXPECT_THAT(Names(twice), ElementsAre("COM2", "COM5", "COM5"));
+    EXPECT_EQ(twice.Description(1), "first");
+    EXPECT_EQ(twice.Description(2), "second");
 }
 
-TEST(ListFromSystem, KeepsDuplicatesInTheOrderFound)
+// Nothing that names a port, or a reader that fails, gives COM1 to COM4;
+// Refresh rebuilds from the current values, ListFromSystem appends.
+TEST(Refresh, RebuildsFromTheCurrentValuesAndFallsBackToComOneToFour)
 {
-    const TCommSerialPortInfo info(Values({{"COM5", "/dev/a", "first"},
-                                           {"COM2", "/dev/b", ""},
-                                           {"com5", "/dev/c", "second"}}));
-    EXPECT_THAT(Names(info), ElementsAre("COM2", "COM5", "COM5"));
-    EXPECT_EQ(info.Description(1), "first");
-    EXPECT_EQ(info.Description(2), "second");
-}
+    const TCommSerialPortInfo failing([]() -> std::vector<TSerialPortValue> { throw std::runtime_error("no"); });
+    EXPECT_THAT(Names(failing), ElementsAre("COM1", "COM2", "COM3", "COM4"));
+    EXPECT_EQ(failing.DevicePath(0), "");
 
-TEST(Refresh, FallsBackToComOneToFourWhenNothingNamesAPort)
-{
-    for (const auto& reader : {Data({}), Data({"LPT1", "COMX"}), Data({"COM0", "COM-1"})}) {
-        const TCommSerialPortInfo info(reader);
-        EXPECT_THAT(Names(info), ElementsAre("COM1", "COM2", "COM3", "COM4"));
-        EXPECT_EQ(info.DevicePath(0), "");
-    }
-}
-
-TEST(Refresh, AReaderThatFailsGivesTheFallback)
-{
-    const TCommSerialPortInfo info([]() -> std::vector<TSerialPortValue> { throw std::runtime_error("unreadable"); });
-    EXPECT_THAT(Names(info), ElementsAre("COM1", "COM2", "COM3", "COM4"));
-}
-
-TEST(Refresh, RebuildsTheListFromTheCurrentValues)
-{
-    std::vector<TSerialPortValue> present = {{"COM7", "/dev/x", ""}};
+    std::vector<TSerialPortValue> present = {{"COM9", "", ""}, {"COM8", "", ""}};
     TCommSerialPortInfo info([&present] { return present; });
-    EXPECT_THAT(Names(info), ElementsAre("COM7"));
-
-    present = {{"COM9", "", ""}, {"COM8", "", ""}};
-    info.Refresh();
     EXPECT_THAT(Names(info), ElementsAre("COM8", "COM9"));
-
-    // ListFromSystem alone appends and sorts the whole list again.
     present = {{"COM1", "", ""}};
     info.ListFromSystem();
     EXPECT_THAT(Names(info), ElementsAre("COM1", "COM8", "COM9"));
-
-    present.clear();
+    present = {{"LPT1", "", ""}, {"COM0", "", ""}};
     info.Refresh();
     EXPECT_THAT(Names(info), ElementsAre("COM1", "COM2", "COM3", "COM4"));
 }
-

@@ -86,10 +86,8 @@ void TSimPty::_Register()
 {
     namespace fs = std::filesystem;
     std::error_code error;
-    fs::create_directories(fs::path(Link).parent_path(), error);
-    if (error)
-        throw std::runtime_error("cannot make the port link directory " + fs::path(Link).parent_path().string() +
-                                 ": " + error.message());
+    if (const std::string problem = OrvekComm32::TCommSerialPortInfo::MakeLinkDirectory(); !problem.empty())
+        throw std::runtime_error(problem);
 
     // A link left by a simulator that was killed points nowhere (or to a
     // pty someone else now holds, which we cannot tell apart from a live

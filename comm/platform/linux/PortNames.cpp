@@ -3,8 +3,12 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
+#include <mutex>
+#include <set>
 #include <string_view>
+#include <vector>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -58,6 +62,82 @@ std::string PortLinkDirectory()
     return "/tmp/ccdownload-" + std::to_string(getuid()) + "/ports";
 }
 
+namespace {
+
+std::string ParentOf(const std::string& dir)
+{
+    const std::size_t end = dir.find_last_not_of('/');
+    if (end == std::string::npos)
+        return "/";
+    const std::size_t slash = dir.rfind('/', end);
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : dir.substr(0, slash);
+}
+
+// Empty when no one but this user (or root) can change what `path` holds.
+std::string UnsafeBecause(const std::string& path, bool rootStickyWillDo)
+{
+    struct stat status {};
+    if (lstat(path.c_str(), &status) != 0)
+        return path + ": " + std::strerror(errno);
+    if (!S_ISDIR(status.st_mode))
+        return path + " is not a directory";
+    const bool rootSticky = rootStickyWillDo && status.st_uid == 0 && (status.st_mode & S_ISVTX);
+    if (rootSticky)
+        return {};
+    if (status.st_uid != getuid())
+        return path + " belongs to another user";
+    if (status.st_mode & S_IWOTH)
+        return path + " may be written by every user";
+    if (status.st_mode & S_IWGRP)
+        return path + " may be written by its group";
+    return {};
+}
+
+} // namespace
+
+std::string UntrustedLinkDirectoryReason(const std::string& dir)
+{
+    if (std::string reason = UnsafeBecause(dir, false); !reason.empty())
+        return reason;
+    return UnsafeBecause(ParentOf(dir), true);
+}
+
+std::string TrustedPortLinkDirectory()
+{
+    const std::string dir = PortLinkDirectory();
+    const std::string reason = UntrustedLinkDirectoryReason(dir);
+    if (reason.empty())
+        return dir;
+    // A directory that does not exist holds no links to distrust.
+    struct stat status {};
+    if (lstat(dir.c_str(), &status) != 0 && errno == ENOENT)
+        return {};
+    static std::mutex mutex;
+    static std::set<std::string> told;
+    const std::string line = "Port links in " + dir + " are ignored: " + reason + ".\n";
+    const std::lock_guard lock(mutex);
+    if (told.insert(line).second)
+        std::fputs(line.c_str(), stderr);
+    return {};
+}
+
+std::string MakePortLinkDirectory()
+{
+    const std::string dir = PortLinkDirectory();
+    std::vector<std::string> missing;
+    struct stat status {};
+    for (std::string path = dir; lstat(path.c_str(), &status) != 0 && errno == ENOENT && path != ParentOf(path);
+         path = ParentOf(path))
+        missing.push_back(path);
+    for (auto path = missing.rbegin(); path != missing.rend(); ++path)
+        if (mkdir(path->c_str(), 0700) != 0 && errno != EEXIST)
+            return "cannot make " + *path + ": " + std::strerror(errno);
+    const std::string reason = UntrustedLinkDirectoryReason(dir);
+    return reason.empty() ? reason : "the port link directory cannot be trusted: " + reason;
+}
+
 int ComNumberOfDeviceName(const char* deviceName)
 {
     if (!deviceName)
@@ -99,9 +179,11 @@ std::string ResolveDevicePath(const char* deviceName)
     const int number = ComNumberOfDeviceName(deviceName);
     if (number == 0)
         return {};
-    const std::string linked = LinkEntryTarget(PortLinkDirectory() + "/COM" + std::to_string(number));
-    if (!linked.empty())
-        return linked;
+    if (const std::string dir = TrustedPortLinkDirectory(); !dir.empty()) {
+        const std::string linked = LinkEntryTarget(dir + "/COM" + std::to_string(number));
+        if (!linked.empty())
+            return linked;
+    }
     return FixedDeviceOfComNumber(number);
 }
 

@@ -138,7 +138,7 @@ void AppendSysfsValues(const TSerialPortSources& sources, std::vector<TSerialPor
 
 TSerialPortSources SystemSerialPortSources()
 {
-    return {PortLinkDirectory(), "/sys"};
+    return {TrustedPortLinkDirectory(), "/sys"};
 }
 
 std::vector<TSerialPortValue> ReadSerialPortValues(const TSerialPortSources& sources)

@@ -1,0 +1,83 @@
+#include "ModalAnswers.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QEvent>
+#include <QTimer>
+
+#include "MessageBox.h"
+
+namespace testsupport {
+
+ModalAnswers::ModalAnswers()
+{
+    SetMessageBoxObserver([this](QMessageBox& box) {
+        Shown.push_back({box.text(), box.windowTitle(), box.icon(), box.parentWidget()});
+        if (HeldTexts.contains(box.text())) {
+            Held.emplace_back(&box);
+            return;
+        }
+        // Delivered by the box's own loop, so the box has really run.
+        QTimer::singleShot(0, &box, [&box] { box.button(QMessageBox::Ok)->click(); });
+    });
+    qApp->installEventFilter(this);
+}
+
+ModalAnswers::~ModalAnswers()
+{
+    ReleaseHeld();
+    qApp->removeEventFilter(this);
+    SetMessageBoxObserver({});
+}
+
+QStringList ModalAnswers::Texts() const
+{
+    QStringList texts;
+    for (const ShownBox& box : Shown)
+        texts << box.Text;
+    return texts;
+}
+
+bool ModalAnswers::WaitFor(const QString& text, int count, std::chrono::milliseconds timeout) const
+{
+    return WaitUntil([&] { return Count(text) >= count; }, timeout);
+}
+
+int ModalAnswers::HeldOpen() const
+{
+    int open = 0;
+    for (const auto& box : Held)
+        open += box && box->isVisible() ? 1 : 0;
+    return open;
+}
+
+void ModalAnswers::ReleaseHeld()
+{
+    HeldTexts.clear();
+    for (auto& box : Held)
+        if (box)
+            box->button(QMessageBox::Ok)->click();
+    Held.clear();
+}
+
+void ModalAnswers::OnNextWindow(std::function<bool(QWidget*)> matches, std::function<void(QWidget*)> action)
+{
+    Pending.push_back({std::move(matches), std::move(action)});
+}
+
+bool ModalAnswers::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() != QEvent::Show || !watched->isWidgetType() || !static_cast<QWidget*>(watched)->isWindow())
+        return false;
+    auto* window = static_cast<QWidget*>(watched);
+    for (auto it = Pending.begin(); it != Pending.end(); ++it) {
+        if (it->Matches(window)) {
+            QTimer::singleShot(0, window, [action = std::move(it->Action), window] { action(window); });
+            Pending.erase(it);
+            break;
+        }
+    }
+    return false;
+}
+
+} // namespace testsupport

@@ -1,0 +1,75 @@
+#pragma once
+// Answers the modal windows the code under test opens, as a user would.
+// Each message box (seen through ShowMessageBox's observer) runs for real,
+// with its nested event loop, and is closed with OK once that loop turns,
+// unless the test holds boxes of its text open; what it showed is
+// recorded. A test may also queue an action for the next window that a
+// matcher picks once it is shown (a settings dialog, the about box).
+//
+// Threads: window thread only.
+
+#include <chrono>
+#include <functional>
+#include <vector>
+
+#include <QMessageBox>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <QTest>
+
+namespace testsupport {
+
+using namespace std::chrono_literals;
+
+struct ShownBox {
+    QString Text;
+    QString Title;
+    QMessageBox::Icon Icon = QMessageBox::NoIcon;
+    QPointer<QWidget> Parent;
+};
+
+// Runs the event loop until `condition` holds or the time-out passes.
+template <typename Condition>
+bool WaitUntil(Condition condition, std::chrono::milliseconds timeout = 5s)
+{
+    return QTest::qWaitFor(condition, static_cast<int>(timeout.count()));
+}
+
+class ModalAnswers : public QObject {
+public:
+    ModalAnswers();
+    ~ModalAnswers() override;
+
+    const std::vector<ShownBox>& Boxes() const { return Shown; }
+    QStringList Texts() const;
+    int Count(const QString& text) const { return static_cast<int>(Texts().count(text)); }
+    void Clear() { Shown.clear(); }
+    // Runs the event loop until `count` boxes of `text` have been shown.
+    bool WaitFor(const QString& text, int count = 1, std::chrono::milliseconds timeout = 5s) const;
+
+    // Boxes with this text stay open until ReleaseHeld.
+    void Hold(const QString& text) { HeldTexts.append(text); }
+    int HeldOpen() const;
+    void ReleaseHeld();
+
+    // Calls `action` with the next shown top-level window that `matches`,
+    // once the event loop turns.
+    void OnNextWindow(std::function<bool(QWidget*)> matches, std::function<void(QWidget*)> action);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    struct PendingAction {
+        std::function<bool(QWidget*)> Matches;
+        std::function<void(QWidget*)> Action;
+    };
+    std::vector<ShownBox> Shown;
+    QStringList HeldTexts;
+    std::vector<QPointer<QMessageBox>> Held;
+    std::vector<PendingAction> Pending;
+};
+
+} // namespace testsupport
