@@ -89,8 +89,7 @@ void TimeoutClosureFigures()
     testsupport::PortDirectory ports;
     testsupport::PtyPort pty(2);
     TComm32 engine;
-    engine.PortNo = 2;
-    std::snprintf(engine.DeviceName, sizeof engine.DeviceName, TComm32::Fmt_COMn, 2);
+    engine.UsePortNo(2);
     TCommPackage layer(&engine);
     layer.fSetPkgType(cptFrameTimeout);
     layer.fSetPkgInterval(IntervalMs);

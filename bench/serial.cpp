@@ -343,8 +343,7 @@ int main(int argc, char** argv)
 
         {
             TComm32 port;
-            port.PortNo = 3;
-            std::snprintf(port.DeviceName, sizeof port.DeviceName, TComm32::Fmt_COMn, 3);
+            port.UsePortNo(3);
             // Room for the bench's thread to write and read ahead.
             port.OutQueue->fSetBufSize(1 << 20);
             port.InQueue->fSetBufSize(1 << 20);
@@ -424,8 +423,7 @@ int main(int argc, char** argv)
     poller.join();
     Print("bare_200ms_poller_idle_cpu", floor, "% of a core", "info");
     TComm32 idle;
-    idle.PortNo = 3;
-    std::snprintf(idle.DeviceName, sizeof idle.DeviceName, TComm32::Fmt_COMn, 3);
+    idle.UsePortNo(3);
     idle.Open();
     Print("engine_idle_cpu", idleShare(), "% of a core", "goal < 0.02");
     idle.Close();

@@ -336,8 +336,7 @@ int TLxCustomCommDevice::fGetPortNo() const
 void TLxCustomCommDevice::fSetPortNo(int Value)
 {
     FComm->Close();
-    FComm->PortNo = Value;
-    std::snprintf(FComm->DeviceName, sizeof FComm->DeviceName, TComm32::Fmt_COMn, Value);
+    FComm->UsePortNo(Value);
 }
 
 TBaudRate TLxCustomCommDevice::fGetBaud() const

@@ -47,9 +47,15 @@ TComm32::TComm32()
     DCB.XoffLim = 512;
     DCB.XonChar = 0x11;
     DCB.XoffChar = 0x13;
-    std::snprintf(DeviceName, sizeof DeviceName, Fmt_COMn, PortNo);
+    UsePortNo(PortNo);
     InQueue = std::make_unique<TCommQueue>(8192);
     OutQueue = std::make_unique<TCommQueue>(8192);
+}
+
+void TComm32::UsePortNo(int Value)
+{
+    PortNo = Value;
+    std::snprintf(DeviceName, sizeof DeviceName, Fmt_COMn, Value);
 }
 
 TComm32::~TComm32()

@@ -45,6 +45,10 @@ public:
     TComm32();
     ~TComm32() override;
 
+    // Sets PortNo and names its device in DeviceName (Fmt_COMn): the one
+    // place a port number becomes a device name.
+    void UsePortNo(int Value);
+
     virtual long Read(void* Buf, long Size);
     virtual long Write(const void* Buf, long Size);
     virtual long Command(const char* Cmd);

@@ -114,8 +114,7 @@ public:
         : Settings(settings), Log(log), Layer(&Engine)
     {
         Result.Port = TCommSerialPortInfo::PortName(comNumber).c_str();
-        Engine.PortNo = comNumber;
-        std::snprintf(Engine.DeviceName, sizeof Engine.DeviceName, TComm32::Fmt_COMn, comNumber);
+        Engine.UsePortNo(comNumber);
         Engine.DCB.BaudRate = settings.Line.Baud;
         Engine.DCB.Parity = settings.Line.Parity;
         Engine.DCB.fParity = settings.Line.Parity != 0;
