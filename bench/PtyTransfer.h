@@ -41,17 +41,19 @@ inline void Drain(int fd, std::size_t total)
     }
 }
 
-// Writes `total` bytes, keeping at most Window of them ahead of `received`.
-inline void FeedWindowed(int fd, std::size_t total, const std::atomic<std::size_t>& received)
+// Writes `total` bytes in `block`s, keeping at most `window` of them ahead
+// of `received`.
+inline void FeedWindowed(int fd, std::size_t total, const std::atomic<std::size_t>& received,
+                         std::size_t block = FeedChunk, std::size_t window = Window)
 {
-    const std::string block(FeedChunk, 'b');
+    const std::string bytes(block, 'b');
     std::size_t sent = 0;
     while (sent < total) {
-        if (sent - received.load(std::memory_order_acquire) + FeedChunk > Window) {
+        if (sent - received.load(std::memory_order_acquire) + block > window) {
             std::this_thread::yield();
             continue;
         }
-        const ssize_t n = ::write(fd, block.data(), std::min(FeedChunk, total - sent));
+        const ssize_t n = ::write(fd, bytes.data(), std::min(block, total - sent));
         if (n > 0) {
             sent += static_cast<std::size_t>(n);
         } else {

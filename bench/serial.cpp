@@ -77,23 +77,7 @@ TFigures Receiving(int master, std::size_t total, std::size_t block,
     std::atomic<std::size_t> got{0};
     const double cpu = CpuSeconds();
     const auto start = Clock::now();
-    std::thread feed([&] {
-        const std::string bytes(block, 'f');
-        std::size_t sent = 0;
-        while (sent < total) {
-            if (sent + block - got.load(std::memory_order_acquire) > ReceiveWindow) {
-                std::this_thread::yield();
-                continue;
-            }
-            const ssize_t n = ::write(master, bytes.data(), std::min(block, total - sent));
-            if (n > 0) {
-                sent += static_cast<std::size_t>(n);
-            } else {
-                pollfd p{master, POLLOUT, 0};
-                poll(&p, 1, 100);
-            }
-        }
-    });
+    std::thread feed([&] { FeedWindowed(master, total, got, block, ReceiveWindow); });
     while (got.load() < total) {
         const std::size_t n = receive();
         if (n == SIZE_MAX)
