@@ -67,6 +67,11 @@ struct Rig {
 
     unsigned long Waiting() { return Layer->ReadPackage(nullptr, 0); }
 
+    unsigned long Send(const Bytes& data)
+    {
+        return Layer->WritePackage(data.data(), static_cast<unsigned long>(data.size()));
+    }
+
     // Raises EV_TXEMPTY until the sink stops growing.
     void DrainTransmit()
     {
@@ -110,8 +115,7 @@ TEST(PackageLayer, InactiveLayerPassesNotificationsOnAndTouchesNothing)
     EXPECT_EQ(earlier[1].NotifyType, EV_RXCHAR | EV_TXEMPTY | EV_CTS);
     EXPECT_EQ(rig.Events.Size(), 1u); // only the package while active
     EXPECT_EQ(rig.Engine.Unread(), 5u);
-    const Bytes data {1, 2};
-    EXPECT_EQ(rig.Layer->WritePackage(data.data(), 2), 0u);
+    EXPECT_EQ(rig.Send({1, 2}), 0u);
     EXPECT_EQ(rig.Waiting(), 0u);
     rig.Layer->PurgeRead();
     rig.Layer->PurgeWrite();
@@ -237,10 +241,10 @@ TEST(PackageLayer, FramesWithTheCurrentMarks)
     Rig rig;
     rig.Use(cptFrameHeadTail);
     const Bytes data {0x01, 0xEB, 0x02};
-    EXPECT_EQ(rig.Layer->WritePackage(data.data(), 3), 3u);
+    EXPECT_EQ(rig.Send(data), 3u);
     rig.DrainTransmit();
     rig.Layer->fSetDblFrameMark(false);
-    EXPECT_EQ(rig.Layer->WritePackage(data.data(), 3), 3u);
+    EXPECT_EQ(rig.Send(data), 3u);
     rig.DrainTransmit();
     EXPECT_EQ(rig.Engine.Sent(), Concat({Framed(data, true), Framed(data, false)}));
 
@@ -250,7 +254,7 @@ TEST(PackageLayer, FramesWithTheCurrentMarks)
     rig.Layer->FrameHead = 0x02;
     rig.Layer->FrameTail = 0x03;
     rig.Layer->FrameCtrl = 0x10;
-    EXPECT_EQ(rig.Layer->WritePackage(data.data(), 3), 3u);
+    EXPECT_EQ(rig.Send(data), 3u);
     EXPECT_EQ(rig.Engine.Sent(), (Bytes {0x02, 0x01, 0xEB, 0x10, 0x02, 0x03}));
     rig.Engine.Receive({0x10, 0x02, 0x02, 0x41, 0x10, 0x03, 0xEB, 0x03});
     EXPECT_EQ(rig.Take(), (Bytes {0x41, 0x03, 0xEB}));
@@ -260,27 +264,21 @@ TEST(PackageLayer, WriteTakesAtMostThePackageSize)
 {
     Rig rig;
     rig.Use(cptFrameHeadTail);
-    const Bytes data = Counting(5000);
-    EXPECT_EQ(rig.Layer->WritePackage(data.data(), 5000), 4096u);
+    EXPECT_EQ(rig.Send(Counting(5000)), 4096u);
     EXPECT_EQ(rig.Engine.Sent(), Framed(Counting(4096)));
 
     rig.Engine.ClearSent();
-    EXPECT_EQ(rig.Layer->WritePackage(data.data(), 0), 0u);
+    EXPECT_EQ(rig.Send({}), 0u);
     EXPECT_EQ(rig.Layer->WritePackage(nullptr, 10), 0u);
     rig.DrainTransmit();
     EXPECT_TRUE(rig.Engine.Sent().empty());
 }
 
-TEST(PackageLayer, CompatibleTypeTakesWholeRecords)
+TEST(PackageLayer, CompatibleRecordLongerThanThePackageSizeIsCut)
 {
     Rig rig;
     rig.Use(cptCompatiblePkg);
-    const Bytes small = Record(*rig.Layer, 3, {0x01, 0xEB, 0x02});
-    EXPECT_EQ(rig.Layer->WritePackage(small.data(), 0), 1u); // Len is not used
-    EXPECT_EQ(rig.Engine.Sent(), Framed({0x01, 0xEB, 0x02}));
-
     // A record claiming more than the package size is cut when encoded.
-    rig.Engine.ClearSent();
     const Bytes large = Record(*rig.Layer, 5000, Counting(4096));
     EXPECT_EQ(rig.Layer->WritePackage(large.data(), 1), 1u);
     rig.DrainTransmit();
@@ -296,6 +294,7 @@ TEST(PackageLayer, PackagesWaitWhileTheEngineAcceptsNothing)
     std::vector<Bytes> sent;
     for (int i = 0; i < 16; ++i) {
         sent.push_back(Counting(20, i));
+        // Len is not used: the record says how long it is.
         ASSERT_EQ(rig.Layer->WritePackage(Record(*rig.Layer, 20, sent.back()).data(), 0), 1u) << i;
     }
     EXPECT_EQ(rig.Layer->WritePackage(Record(*rig.Layer, 1, {0}).data(), 0), 0u);
@@ -314,7 +313,7 @@ TEST(PackageLayer, PartlyAcceptedPackagesAreHandedOverInLaterSteps)
     rig.Engine.AcceptPerWrite = 5;
     const Bytes a = Counting(30), b = Counting(12, 0xE0), c = Counting(7, 0x40);
     for (const Bytes* data : {&a, &b, &c})
-        ASSERT_EQ(rig.Layer->WritePackage(data->data(), static_cast<unsigned long>(data->size())), data->size());
+        ASSERT_EQ(rig.Send(*data), data->size());
 
     // EV_TXEMPTY comes back to the owner only once the last package has left
     // the transmit queue, which shows as its first bytes in the sink.
@@ -350,8 +349,8 @@ TEST(PackageLayer, PurgesKeepThePackagesInHand)
     rig.Engine.Receive({0xEB, 0x01, 0xEE, 0xEB, 0x02});
     rig.Engine.AcceptPerWrite = 3;
     const Bytes a = Counting(10), b = Counting(10, 100);
-    rig.Layer->WritePackage(a.data(), 10);
-    rig.Layer->WritePackage(b.data(), 10);
+    rig.Send(a);
+    rig.Send(b);
     rig.Layer->PurgeRead();
     rig.Layer->PurgeWrite();
     EXPECT_EQ(rig.Engine.PurgeReads + rig.Engine.PurgeWrites, 2);
@@ -375,9 +374,8 @@ TEST(PackageLayer, SettersOfActiveLayerDropWhatIsQueuedBothWays)
         rig.Use(cptFrameHeadTail);
         rig.Engine.Receive(Concat({Framed({1}), Bytes {0xEB, 0x02}})); // one waiting, one begun
         rig.Engine.Writable = false;
-        const Bytes data {5, 6};
-        rig.Layer->WritePackage(data.data(), 2); // being handed over
-        rig.Layer->WritePackage(data.data(), 2); // queued
+        rig.Send({5, 6}); // being handed over
+        rig.Send({5, 6}); // queued
 
         set(*rig.Layer);
         EXPECT_TRUE(rig.Layer->Active()) << name;
@@ -398,7 +396,7 @@ TEST(PackageLayer, IntervalAndDoubleMarkKeepWhatIsQueued)
     rig.Engine.Receive(Framed({1}));
     rig.Engine.Writable = false;
     const Bytes data {5, 6};
-    rig.Layer->WritePackage(data.data(), 2);
+    rig.Send(data);
     rig.Layer->fSetPkgInterval(80);
     rig.Layer->fSetDblFrameMark(false);
     EXPECT_EQ(rig.Take(), Bytes {1});
@@ -428,7 +426,7 @@ TEST(PackageLayer, LargerPackageSizeCarriesLargerPackages)
     rig.Layer->fSetQSize(3);
     rig.Use(cptFrameHeadTail);
     const Bytes data = Counting(100000);
-    EXPECT_EQ(rig.Layer->WritePackage(data.data(), 100000), 100000u);
+    EXPECT_EQ(rig.Send(data), 100000u);
     rig.Engine.Receive(rig.Engine.Sent());
     EXPECT_EQ(rig.Take(), data);
 }
@@ -456,8 +454,7 @@ TEST(PackageLayerThreads, SendingStepsOfTwoThreadsNeverInterleave)
         Bytes data(rng() % 60);
         for (auto& b : data)
             b = static_cast<std::uint8_t>(rng());
-        if (rig.Layer->WritePackage(data.data(), static_cast<unsigned long>(data.size())) == data.size()
-            && !data.empty()) {
+        if (rig.Send(data) == data.size() && !data.empty()) {
             written.push_back(std::move(data));
         } else {
             std::this_thread::yield();
@@ -483,12 +480,11 @@ TEST(PackageLayerThreads, ResizingWhileReceptionRunsKeepsTheLayerSound)
             steps.fetch_add(1, std::memory_order_relaxed);
         }
     });
-    const Bytes data(500, 0x33);
     // Until both sides have run many times, so that they surely overlapped.
     for (int round = 0; round < 200 || steps.load(std::memory_order_relaxed) < 200; ++round) {
         rig.Layer->fSetPkgSz(round % 2 ? 16 : 2600);
         rig.Layer->fSetQSize(2 + round % 5);
-        rig.Layer->WritePackage(data.data(), 500);
+        rig.Send(Bytes(500, 0x33));
         rig.Take();
     }
     stop = true;
