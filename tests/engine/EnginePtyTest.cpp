@@ -48,17 +48,6 @@ protected:
     }
 };
 
-// The failure Open throws; code 0 when it opens.
-EComm32Error OpenFailure(TComm32& engine)
-{
-    try {
-        engine.Open();
-    } catch (const EComm32Error& error) {
-        return error;
-    }
-    return EComm32Error(EComm32Error::ecNone);
-}
-
 TEST_F(EngineOnPty, OpenAndCloseTellTheOwnerOnceEach)
 {
     Engine.Open();

@@ -13,6 +13,16 @@ void UsePort(TComm32& engine, int comNumber)
     std::snprintf(engine.DeviceName, sizeof engine.DeviceName, TComm32::Fmt_COMn, comNumber);
 }
 
+EComm32Error OpenFailure(TComm32& engine)
+{
+    try {
+        engine.Open();
+    } catch (const EComm32Error& error) {
+        return error;
+    }
+    return EComm32Error(EComm32Error::ecNone);
+}
+
 std::string Pattern(std::size_t count)
 {
     std::string bytes(count, '\0');

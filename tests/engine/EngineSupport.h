@@ -22,6 +22,8 @@ using namespace std::chrono_literals;
 using OrvekComm32::Platform::TCommEvent;
 
 void UsePort(OrvekComm32::TComm32& engine, int comNumber);
+// The failure Open throws; code 0 when it opens.
+OrvekComm32::EComm32Error OpenFailure(OrvekComm32::TComm32& engine);
 std::string Pattern(std::size_t count);
 // How many values of a record carry any of `bits`.
 std::size_t CountWith(const std::vector<int>& record, int bits);

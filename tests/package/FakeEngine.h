@@ -1,11 +1,12 @@
 #pragma once
-// An engine without a port, for the package layer's tests: Read takes from
-// bytes the test fed in, Write appends to a sink that can be limited to a
-// few bytes per call or closed altogether, and Notify raises the engine's
-// notify event as the engine's threads do. Safe to drive from several
-// threads.
+// What the package tests share: framing and parsing through the codec, and
+// an engine without a port. Its Read takes from bytes the test fed in, Write
+// appends to a sink that can be limited to a few bytes per call or closed
+// altogether, and Notify raises the engine's notify event as the engine's
+// threads do. Safe to drive from several threads.
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -23,17 +24,17 @@ namespace packagetest {
 using Bytes = std::vector<std::uint8_t>;
 using namespace std::chrono_literals;
 
-// Framing and parsing with the default marks, through the codec whose own
-// tests pin its bytes down.
-inline Bytes Framed(const Bytes& data, bool doubleMark = true)
+inline Bytes Framed(const Bytes& data, bool doubleMark = true, const OrvekComm32::TFrameMarks& marks = {})
 {
-    Bytes out(OrvekComm32::EncodedSizeLimit(static_cast<std::uint32_t>(data.size())));
-    out.resize(OrvekComm32::EncodePackage(data.data(), static_cast<std::uint32_t>(data.size()), {}, doubleMark,
-                                          out.data()));
+    const auto length = static_cast<std::uint32_t>(data.size());
+    Bytes out(OrvekComm32::EncodedSizeLimit(length));
+    out.resize(OrvekComm32::EncodePackage(data.data(), length, marks, doubleMark, out.data()));
     return out;
 }
 
-inline std::vector<Bytes> Unframed(const Bytes& stream, std::uint32_t limit = 4096)
+// The packages a stream parses into when it arrives `chunk` bytes at a time.
+inline std::vector<Bytes> Unframed(const Bytes& stream, std::uint32_t limit = 4096, std::size_t chunk = SIZE_MAX,
+                                   const OrvekComm32::TFrameMarks& marks = {})
 {
     std::vector<Bytes> packages;
     Bytes package(limit);
@@ -41,12 +42,19 @@ inline std::vector<Bytes> Unframed(const Bytes& stream, std::uint32_t limit = 40
     auto sink = [](void* context, const unsigned char* p, std::uint32_t length) {
         static_cast<std::vector<Bytes>*>(context)->emplace_back(p, p + length);
     };
-    OrvekComm32::DecodeHeadTail(state, {}, package.data(), limit, stream.data(), stream.size(), sink, &packages);
+    for (std::size_t at = 0; at < stream.size(); at += chunk) {
+        const std::size_t n = std::min(chunk, stream.size() - at);
+        OrvekComm32::DecodeHeadTail(state, marks, package.data(), limit, stream.data() + at, n, sink, &packages);
+    }
     return packages;
 }
 
 class FakeEngine : public OrvekComm32::TComm32 {
 public:
+    std::atomic<bool> Writable {true};
+    std::atomic<long> AcceptPerWrite {1L << 30};
+    std::atomic<int> WriteCalls {0}, PurgeReads {0}, PurgeWrites {0};
+
     long Read(void* Buf, long Size) override
     {
         std::lock_guard guard(Lock);
@@ -64,7 +72,7 @@ public:
         ++WriteCalls;
         if (!Writable || Size <= 0)
             return 0;
-        const long n = std::min(Size, AcceptPerWrite);
+        const long n = std::min<long>(Size, AcceptPerWrite);
         const auto* bytes = static_cast<const std::uint8_t*>(Buf);
         Sink.insert(Sink.end(), bytes, bytes + n);
         return n;
@@ -78,11 +86,7 @@ public:
         Taken = 0;
     }
 
-    void PurgeWrite(bool) override
-    {
-        std::lock_guard guard(Lock);
-        ++PurgeWrites;
-    }
+    void PurgeWrite(bool) override { ++PurgeWrites; }
 
     void Feed(const Bytes& bytes)
     {
@@ -117,46 +121,11 @@ public:
         Sink.clear();
     }
 
-    void SetWritable(bool writable)
-    {
-        std::lock_guard guard(Lock);
-        Writable = writable;
-    }
-
-    void SetAcceptPerWrite(long n)
-    {
-        std::lock_guard guard(Lock);
-        AcceptPerWrite = n;
-    }
-
-    int WriteCallCount()
-    {
-        std::lock_guard guard(Lock);
-        return WriteCalls;
-    }
-
-    int PurgeReadCount()
-    {
-        std::lock_guard guard(Lock);
-        return PurgeReads;
-    }
-
-    int PurgeWriteCount()
-    {
-        std::lock_guard guard(Lock);
-        return PurgeWrites;
-    }
-
 private:
     std::mutex Lock;
     Bytes Source;
     std::size_t Taken = 0;
     Bytes Sink;
-    bool Writable = true;
-    long AcceptPerWrite = 1L << 30;
-    int WriteCalls = 0;
-    int PurgeReads = 0;
-    int PurgeWrites = 0;
 };
 
 // Records the notifications a handler receives and lets a test wait for
@@ -168,18 +137,15 @@ public:
         int NotifyType;
     };
 
-    void operator()(TObject* Sender, int NotifyType)
-    {
-        {
-            std::lock_guard guard(Lock);
-            Entries.push_back({Sender, NotifyType});
-        }
-        Changed.notify_all();
-    }
-
     std::function<void(TObject*, int)> Handler()
     {
-        return [this](TObject* Sender, int NotifyType) { (*this)(Sender, NotifyType); };
+        return [this](TObject* Sender, int NotifyType) {
+            {
+                std::lock_guard guard(Lock);
+                Entries.push_back({Sender, NotifyType});
+            }
+            Changed.notify_all();
+        };
     }
 
     std::vector<Entry> Snapshot()
@@ -188,11 +154,7 @@ public:
         return Entries;
     }
 
-    std::size_t Size()
-    {
-        std::lock_guard guard(Lock);
-        return Entries.size();
-    }
+    std::size_t Size() { return Snapshot().size(); }
 
     void Clear()
     {

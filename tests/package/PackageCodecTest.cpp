@@ -4,61 +4,15 @@
 
 #include <random>
 
-#include "PtyPort.h"
+#include "FakeEngine.h"
 
 using namespace OrvekComm32;
-using Bytes = std::vector<std::uint8_t>;
+using namespace packagetest;
 
 namespace {
 
-constexpr TFrameMarks Default {};
-
-Bytes Encode(const Bytes& data, bool doubleMark, const TFrameMarks& marks = Default)
-{
-    Bytes out(EncodedSizeLimit(static_cast<std::uint32_t>(data.size())));
-    const std::uint32_t n =
-        EncodePackage(data.data(), static_cast<std::uint32_t>(data.size()), marks, doubleMark, out.data());
-    EXPECT_LE(n, out.size());
-    out.resize(n);
-    return out;
-}
-
-// The codec's decoder with its package buffer, fed in pieces.
-struct Receiver {
-    explicit Receiver(std::uint32_t limit, const TFrameMarks& marks = Default)
-        : Marks(marks), Package(limit), Limit(limit)
-    {
-    }
-
-    void Feed(const Bytes& bytes, std::size_t chunk = SIZE_MAX)
-    {
-        for (std::size_t at = 0; at < bytes.size(); at += chunk) {
-            const std::size_t n = std::min(chunk, bytes.size() - at);
-            DecodeHeadTail(State, Marks, Package.data(), Limit, bytes.data() + at, n, &Receiver::Sink, this);
-        }
-    }
-
-    static void Sink(void* context, const unsigned char* package, std::uint32_t length)
-    {
-        static_cast<Receiver*>(context)->Packages.emplace_back(package, package + length);
-    }
-
-    TFrameMarks Marks;
-    THeadTailDecoder State;
-    Bytes Package;
-    std::uint32_t Limit;
-    std::vector<Bytes> Packages;
-};
-
-std::vector<Bytes> Decode(const Bytes& stream, std::uint32_t limit = 4096, std::size_t chunk = SIZE_MAX)
-{
-    Receiver receiver(limit);
-    receiver.Feed(stream, chunk);
-    return receiver.Packages;
-}
-
 // A third of the bytes are marks, so that every escape path is taken often.
-Bytes RandomBytes(std::mt19937& rng, std::size_t n, const TFrameMarks& marks = Default)
+Bytes RandomBytes(std::mt19937& rng, std::size_t n, const TFrameMarks& marks)
 {
     std::uniform_int_distribution<int> byte(0, 255), pick(0, 8);
     Bytes out(n);
@@ -88,19 +42,13 @@ TFrameMarks DistinctMarks(std::mt19937& rng)
 TEST(PackageCodec, KnownVectorsWithAndWithoutDoubleMark)
 {
     const Bytes data {0x01, 0xEB, 0x02};
-    const Bytes doubled {0xEB, 0xEB, 0x01, 0xEC, 0xEB, 0x02, 0xEE, 0xEE};
-    const Bytes single {0xEB, 0x01, 0xEC, 0xEB, 0x02, 0xEE};
-    EXPECT_EQ(testsupport::Hex(Encode(data, true)), testsupport::Hex(doubled));
-    EXPECT_EQ(testsupport::Hex(Encode(data, false)), testsupport::Hex(single));
-    EXPECT_EQ(Decode(doubled), std::vector<Bytes> {data});
-    EXPECT_EQ(Decode(single), std::vector<Bytes> {data});
-
+    EXPECT_EQ(Framed(data, true), (Bytes {0xEB, 0xEB, 0x01, 0xEC, 0xEB, 0x02, 0xEE, 0xEE}));
+    EXPECT_EQ(Framed(data, false), (Bytes {0xEB, 0x01, 0xEC, 0xEB, 0x02, 0xEE}));
     // Every mark escaped, and the worst case of 2n + 4 bytes reached.
-    const Bytes marks {0xEE, 0xEC, 0xEB};
     const Bytes all {0xEB, 0xEB, 0xEC, 0xEE, 0xEC, 0xEC, 0xEC, 0xEB, 0xEE, 0xEE};
-    EXPECT_EQ(Encode(marks, true), all);
+    EXPECT_EQ(Framed({0xEE, 0xEC, 0xEB}), all);
     EXPECT_EQ(all.size(), EncodedSizeLimit(3));
-    EXPECT_EQ(Encode({}, true), (Bytes {0xEB, 0xEB, 0xEE, 0xEE}));
+    EXPECT_EQ(Framed({}), (Bytes {0xEB, 0xEB, 0xEE, 0xEE}));
 }
 
 TEST(PackageCodec, MalformedAndUnusualInput)
@@ -112,6 +60,7 @@ TEST(PackageCodec, MalformedAndUnusualInput)
         std::vector<Bytes> Packages;
     };
     const Case cases[] = {
+        {"single marks", {0xEB, 0x01, 0xEC, 0xEB, 0x02, 0xEE}, 4096, {{0x01, 0xEB, 0x02}}},
         {"head then tail", {0xEB, 0xEE}, 4096, {Bytes {}}},
         {"unescaped head inside a frame starts over", {0xEB, 0x41, 0xEB, 0x42, 0xEE}, 4096, {{0x42}}},
         {"escaped head outside a frame opens nothing", {0xEC, 0xEB, 0x41, 0xEE}, 4096, {}},
@@ -124,20 +73,7 @@ TEST(PackageCodec, MalformedAndUnusualInput)
     };
     for (const Case& c : cases)
         for (std::size_t chunk : {std::size_t {1}, SIZE_MAX})
-            EXPECT_EQ(Decode(c.Stream, c.Limit, chunk), c.Packages) << c.What << ", chunk " << chunk;
-}
-
-TEST(PackageCodec, UnfinishedFrameWaitsForItsTail)
-{
-    Receiver receiver(4096);
-    receiver.Feed({0xEB, 0x41, 0x42, 0xEC});
-    EXPECT_TRUE(receiver.Packages.empty());
-    EXPECT_TRUE(receiver.State.InFrame && receiver.State.Escape);
-    EXPECT_EQ(receiver.State.Length, 2u);
-    receiver.Feed({0xEE, 0x43, 0xEE});
-    EXPECT_EQ(receiver.Packages, std::vector<Bytes> {(Bytes {0x41, 0x42, 0xEE, 0x43})});
-    EXPECT_FALSE(receiver.State.InFrame);
-    EXPECT_EQ(receiver.State.Length, 0u);
+            EXPECT_EQ(Unframed(c.Stream, c.Limit, chunk), c.Packages) << c.What << ", chunk " << chunk;
 }
 
 // Any data up to the package size, framed with any three distinct marks,
@@ -152,18 +88,18 @@ TEST(PackageCodec, EveryPackageParsesBackToItselfInAnyChunks)
         std::uint32_t n = std::uniform_int_distribution<std::uint32_t>(0, limit)(rng);
         if (round % 4 == 0) // lengths at the end of the range
             n = limit - std::min<std::uint32_t>(limit, round % 3);
-        const TFrameMarks marks = round % 5 == 0 ? Default : DistinctMarks(rng);
+        const TFrameMarks marks = round % 5 == 0 ? TFrameMarks {} : DistinctMarks(rng);
         const Bytes first = RandomBytes(rng, n, marks), second = RandomBytes(rng, n / 2, marks);
 
-        Bytes stream = Encode(first, round % 2 == 1, marks);
+        Bytes stream = Framed(first, round % 2 == 1, marks);
+        ASSERT_LE(stream.size(), EncodedSizeLimit(n));
         // Noise that opens nothing: a stray tail, an escaped head.
         stream.insert(stream.end(), {marks.Tail, marks.Ctrl, marks.Head, marks.Tail});
-        const Bytes framed = Encode(second, round % 3 == 1, marks);
+        const Bytes framed = Framed(second, round % 3 == 1, marks);
         stream.insert(stream.end(), framed.begin(), framed.end());
-        ASSERT_LE(framed.size(), EncodedSizeLimit(n / 2));
 
-        Receiver receiver(limit, marks);
-        receiver.Feed(stream, round % 7 == 0 ? SIZE_MAX : chunkOf(rng));
-        ASSERT_EQ(receiver.Packages, (std::vector<Bytes> {first, second})) << "round " << round << " n=" << n;
+        const std::size_t chunk = round % 7 == 0 ? SIZE_MAX : chunkOf(rng);
+        ASSERT_EQ(Unframed(stream, limit, chunk, marks), (std::vector<Bytes> {first, second}))
+            << "round " << round << " n=" << n;
     }
 }
