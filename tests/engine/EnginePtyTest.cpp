@@ -26,7 +26,7 @@ protected:
 
     void SetUp() override
     {
-        UsePort(Engine, 5);
+        Engine.UsePortNo(5);
         Seen.Attach(Engine);
     }
     std::string PtyReads(std::size_t count)
@@ -62,7 +62,7 @@ TEST_F(EngineOnPty, FailedOpensSayWhyAndLeaveTheEngineClosed)
     testsupport::AppLangAs english(TOrvekFuncs::ltEnglish);
     Engine.Open();
     TComm32 other;  // the same device, already open
-    UsePort(other, 5);
+    other.UsePortNo(5);
     const EComm32Error busy = OpenFailure(other);
     EXPECT_EQ(busy.ErrorCode, EComm32Error::ecOpenPort);
     EXPECT_EQ(busy.OsError, EBUSY);
@@ -72,7 +72,7 @@ TEST_F(EngineOnPty, FailedOpensSayWhyAndLeaveTheEngineClosed)
     other.Close();
 
     Seen.Clear();
-    UsePort(Engine, 99);  // beyond the fixed map, and no link
+    Engine.UsePortNo(99);  // beyond the fixed map, and no link
     const EComm32Error missing = OpenFailure(Engine);
     EXPECT_EQ(missing.ErrorCode, EComm32Error::ecOpenPort);
     EXPECT_STREQ(missing.Message().c_str(), "Cannot open COM port");

@@ -7,12 +7,6 @@ namespace enginetest {
 
 using namespace OrvekComm32;
 
-void UsePort(TComm32& engine, int comNumber)
-{
-    engine.PortNo = comNumber;
-    std::snprintf(engine.DeviceName, sizeof engine.DeviceName, TComm32::Fmt_COMn, comNumber);
-}
-
 EComm32Error OpenFailure(TComm32& engine)
 {
     try {

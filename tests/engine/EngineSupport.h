@@ -21,7 +21,6 @@ namespace enginetest {
 using namespace std::chrono_literals;
 using OrvekComm32::Platform::TCommEvent;
 
-void UsePort(OrvekComm32::TComm32& engine, int comNumber);
 // The failure Open throws; code 0 when it opens.
 OrvekComm32::EComm32Error OpenFailure(OrvekComm32::TComm32& engine);
 std::string Pattern(std::size_t count);

@@ -22,7 +22,7 @@ TEST(LineSettings, EveryOfferedBitRateAndTheFlowControlAreApplied)
     testsupport::PortDirectory ports;
     testsupport::PtyPort pty{6};
     TComm32 engine;
-    UsePort(engine, 6);
+    engine.UsePortNo(6);
     const auto applied = [&] {
         termios2 settings{};
         EXPECT_EQ(ioctl(pty.SlaveFd(), TCGETS2, &settings), 0);

@@ -18,8 +18,7 @@ namespace {
 struct PtyRig {
     explicit PtyRig(TCommPackageType type)
     {
-        Engine.PortNo = Pty.ComNumber();
-        std::snprintf(Engine.DeviceName, sizeof Engine.DeviceName, TComm32::Fmt_COMn, Engine.PortNo);
+        Engine.UsePortNo(Pty.ComNumber());
         Layer = std::make_unique<TCommPackage>(&Engine);
         Layer->fSetPkgSz(8192);
         Layer->fSetPkgType(type);

@@ -16,12 +16,6 @@ using namespace testsupport;
 
 namespace {
 
-void UsePort(TComm32& engine, int comNumber)
-{
-    engine.PortNo = comNumber;
-    std::snprintf(engine.DeviceName, sizeof engine.DeviceName, TComm32::Fmt_COMn, comNumber);
-}
-
 // Waits until the engine's receive queue gave one byte.
 char ReadOneFromEngine(TComm32& engine)
 {
@@ -37,8 +31,8 @@ TEST(EngineCycles, OpenCloseCyclesAndFailedOpensLeaveNoDescriptorOrThread)
     PortDirectory ports;
     PtyPort pty(7);
     TComm32 engine, missing;
-    UsePort(engine, 7);
-    UsePort(missing, 99);  // beyond the fixed map, and no link
+    engine.UsePortNo(7);
+    missing.UsePortNo(99);  // beyond the fixed map, and no link
 
     // One cycle first, so that anything made once per process (locale
     // tables, the sanitizers' own threads) is already counted.
