@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QElapsedTimer>
+#include <QMessageBox>
+
+#include <optional>
 
 #include "Unit2.h"
 #include "WindowOnPty.h"
@@ -25,38 +27,14 @@ protected:
         Peer.Clear();
     }
 
-    void LinkUp()
+    // ... and brings the link up with the controller's code 2.
+    void Connect()
     {
+        Open();
         Peer.Send({0x7E, 0x01, 0x00, 0x02});
         ASSERT_TRUE(WaitUntil([&] { return Window.Label11->text() == U("连接"); }));
     }
 };
-
-TEST_F(Download, WholeDownloadWithTheDefaultTexts)
-{
-    Peer.SetAnswering(true);
-    Window.Button1->click();
-    ASSERT_TRUE(WaitUntil([&] { return Window.Label11->text() == U("连接"); }));
-    EXPECT_TRUE(Window.Button14->isEnabled());
-    EXPECT_TRUE(Window.Button15->isEnabled());
-
-    Window.Button14->click();
-    ASSERT_TRUE(Boxes.WaitFor(U("发送完毕")));
-    EXPECT_EQ(Peer.FrameTexts(), (std::vector<std::string>{
-                                     "7E 01 00 02",
-                                     "7E 05 00 04 01 02 03 04",
-                                     "7E 06 00 05 01 02 03 04 05",
-                                     "7E 07 00 06 01 02 03 04 06 08",
-                                     "7E 08 00 07 01 02 03 04 05 06 07",
-                                     "7E 03 00 08 02 FF",
-                                 }));
-
-    Peer.Clear();
-    Window.Button15->click();
-    ASSERT_TRUE(WaitUntil([&] { return Window.Label11->text() == U("断开"); }));
-    EXPECT_EQ(Peer.FrameTexts(), std::vector<std::string>{"7E 01 00 03"});
-    EXPECT_TRUE(Peer.Silent(300ms));  // no re-sends once the link is down
-}
 
 // Keys go where the operator's keyboard would send them: to the focus.
 void Key(Qt::Key key)
@@ -75,10 +53,10 @@ bool FocusIn(QWidget* widget)
     return focus && (focus == widget || widget->isAncestorOf(focus));
 }
 
-// Walking the form with Tab, Enter and typing in the lists and a click
-// elsewhere pick no item: the baud code stays 0xFF and the parity "无".
-// An arrow key is a pick.
-TEST_F(Download, LineSettingsChangeOnlyWhenTheOperatorPicksAnItem)
+// The whole download with the default texts. Walking the form first with
+// Tab, Enter and typing in the lists and a click elsewhere picks no item:
+// the baud code stays 0xFF and the parity "无". An arrow key is a pick.
+TEST_F(Download, WholeDownloadWhereLineSettingsChangeOnlyOnAPick)
 {
     Window.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&Window));
@@ -97,25 +75,37 @@ TEST_F(Download, LineSettingsChangeOnlyWhenTheOperatorPicksAnItem)
     QTest::mouseClick(Window.Edit4, Qt::LeftButton);
     ASSERT_TRUE(FocusIn(Window.Edit4));
 
-    auto lineSettingsFrame = [&] {
-        Peer.Clear();
-        Window.Button14->click();
-        return Boxes.WaitFor(U("发送完毕"), Boxes.Count(U("发送完毕")) + 1) ? Peer.FrameTexts().back() : "";
-    };
     Peer.SetAnswering(true);
     Window.Button1->click();
     ASSERT_TRUE(WaitUntil([&] { return Window.Label11->text() == U("连接"); }));
-    EXPECT_EQ(lineSettingsFrame(), "7E 03 00 08 02 FF");
+    EXPECT_TRUE(Window.Button14->isEnabled());
+    EXPECT_TRUE(Window.Button15->isEnabled());
+    Window.Button14->click();
+    ASSERT_TRUE(Boxes.WaitFor(U("发送完毕")));
+    EXPECT_EQ(Peer.FrameTexts(), (std::vector<std::string>{
+                                     "7E 01 00 02",
+                                     "7E 05 00 04 01 02 03 04",
+                                     "7E 06 00 05 01 02 03 04 05",
+                                     "7E 07 00 06 01 02 03 04 06 08",
+                                     "7E 08 00 07 01 02 03 04 05 06 07",
+                                     "7E 03 00 08 02 FF",
+                                 }));
 
     QTest::keyClick(Window.ComboBox2, Qt::Key_Down);
-    EXPECT_EQ(lineSettingsFrame(), "7E 03 00 08 02 00");
+    Window.Button14->click();
+    ASSERT_TRUE(Boxes.WaitFor(U("发送完毕"), 2));
+    EXPECT_EQ(Peer.FrameTexts().back(), "7E 03 00 08 02 00");
+
+    Peer.Clear();
+    Window.Button15->click();
+    ASSERT_TRUE(WaitUntil([&] { return Window.Label11->text() == U("断开"); }));
+    EXPECT_EQ(Peer.FrameTexts(), std::vector<std::string>{"7E 01 00 03"});
+    EXPECT_TRUE(Peer.Silent(300ms));  // no re-sends once the link is down
 }
 
 TEST_F(Download, SequenceFramesFollowTheEditsUpTo512Bytes)
 {
-    Open();
-    LinkUp();
-    Peer.Clear();
+    Connect();
     Window.Edit1->clear();
     Window.Button14->click();
     ASSERT_TRUE(Peer.WaitForFrames(1));
@@ -160,8 +150,7 @@ TEST_F(Download, ForeignPackagesResendConnectAndOnlyByteThreeOfTheFirstFrameCoun
 
 TEST_F(Download, DisconnectIsResentUntilTheControllerAnswersThree)
 {
-    Open();
-    LinkUp();
+    Connect();
     Window.Button15->click();
     ASSERT_TRUE(Peer.WaitForFrames(1));
     Peer.Send({0x55});
@@ -177,9 +166,7 @@ TEST_F(Download, DisconnectIsResentUntilTheControllerAnswersThree)
 
 TEST_F(Download, CodeThreeEndsThePollAndTheNextPackageWaitsForTheNextTick)
 {
-    Open();
-    LinkUp();  // ("连接", link requested)
-    Peer.Clear();
+    Connect();  // ("连接", link requested)
     Window.Timer1->stop();  // the ticks are the test's from here on
     int packages = 0;
     Window.LxCommDevice1->OnPackage = [&](TObject*, int notifyType) {
@@ -206,36 +193,19 @@ TEST_F(Download, CodeThreeEndsThePollAndTheNextPackageWaitsForTheNextTick)
 
 TEST_F(Download, CompletionIsShownEachTimeAndPollsGoOnUnderTheMessage)
 {
-    Open();
-    LinkUp();
-    Peer.Clear();
-    Boxes.Hold(U("发送完毕"));
-    // These run inside the message's own loop, while the poll that shows it
+    Connect();
+    // Runs inside the message's own loop, while the poll that shows it
     // waits: a nested poll still answers the controller's next code.
-    bool answeredUnderTheMessage = false;
-    bool sentUnderTheMessage = false;
-    QElapsedTimer held;
-    QTimer watch;
-    watch.setInterval(10);
-    QObject::connect(&watch, &QTimer::timeout, [&] {
-        if (Boxes.HeldOpen() != 1)
-            return;
-        if (!held.isValid())
-            held.start();
-        if (!sentUnderTheMessage) {
-            Peer.Send({0x7E, 0x01, 0x00, 0x06});
-            sentUnderTheMessage = true;
-        }
-        answeredUnderTheMessage = !Peer.Frames().empty();
-        if (answeredUnderTheMessage || held.elapsed() > 5000) {
-            watch.stop();
-            Boxes.ReleaseHeld();
-        }
+    Boxes.Hold(U("发送完毕"));
+    std::optional<bool> answeredUnderTheMessage;
+    Boxes.OnNextWindow([](QWidget* w) { return qobject_cast<QMessageBox*>(w) != nullptr; }, [&](QWidget*) {
+        Peer.Send({0x7E, 0x01, 0x00, 0x06});
+        answeredUnderTheMessage = Peer.WaitForFrames(1);
+        Boxes.ReleaseHeld();
     });
-    watch.start();
     Peer.Send({0x7E, 0x01, 0x00, 0x08});
-    ASSERT_TRUE(WaitUntil([&] { return !watch.isActive(); }, 10s));
-    EXPECT_TRUE(answeredUnderTheMessage);
+    ASSERT_TRUE(WaitUntil([&] { return answeredUnderTheMessage.has_value(); }, 10s));
+    EXPECT_TRUE(*answeredUnderTheMessage);
     EXPECT_EQ(Peer.FrameTexts(), std::vector<std::string>{"7E 08 00 07 01 02 03 04 05 06 07"});
 
     Peer.Send({0x7E, 0x01, 0x00, 0x08});
