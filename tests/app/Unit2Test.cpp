@@ -62,22 +62,26 @@ TEST(LevelToMilliamps, CurrentTextsInFourSignificantDigits)
 }
 
 // A new dialog starts from the levels it is given: in the edits, the
-// current labels and the levels it would send.
-TEST_F(SensorDialog, NewDialogShowsTheStartingLevelsAndTheirCurrents)
+// current labels and the levels it would send. An entry outside 0-255
+// falls back to the channel's own starting level with its own message.
+TEST_F(SensorDialog, StartsFromItsLevelsAndFallsBackToThemWithTheChannelsMessage)
 {
     std::uint8_t levels[12] = {0, 1, 100, 128, 200, 255, 12, 13, 14, 15, 16, 17};
     TForm2& form = Open(levels);
     for (int channel = 1; channel <= 12; ++channel) {
-        EXPECT_EQ(Edit(channel)->text(), QString::number(levels[channel - 1])) << channel;
-        EXPECT_EQ(Label(channel + 12)->text(), CurrentText(levels[channel - 1])) << channel;
-        EXPECT_EQ(form.ServiceLevel(channel), levels[channel - 1]) << channel;
+        const int start = levels[channel - 1];
+        EXPECT_EQ(Edit(channel)->text(), QString::number(start)) << channel;
+        EXPECT_EQ(Label(channel + 12)->text(), CurrentText(start)) << channel;
+        EXPECT_EQ(form.ServiceLevel(channel), start) << channel;
+        ASSERT_EQ(Boxes.Texts().size(), channel - 1);
+        Edit(channel)->setText("-1");
+        EXPECT_EQ(form.ServiceLevel(channel), start) << channel;
+        EXPECT_EQ(Boxes.Texts().value(channel - 1), QString(Names[channel - 1]) + U("电流参数设置错误"));
     }
-    EXPECT_TRUE(Boxes.Texts().isEmpty());
 }
 
-// The level is the leading decimal number; one outside 0-255 falls back to
-// the channel's own starting level with the channel's own message.
-TEST_F(SensorDialog, LevelIsTheLeadingNumberAndFallsBackWithTheChannelsMessage)
+// The level is the leading decimal number, as typed key by key.
+TEST_F(SensorDialog, LevelIsTheLeadingNumber)
 {
     TForm2& form = Open(Zero);
     Type(1, "12ab");
@@ -90,15 +94,6 @@ TEST_F(SensorDialog, LevelIsTheLeadingNumberAndFallsBackWithTheChannelsMessage)
     EXPECT_EQ(Edit(5)->text(), "0");
     EXPECT_EQ(Label(17)->text(), U("约合3.974(mA)"));
     EXPECT_EQ(Boxes.Texts(), QStringList{U("UR03E电流参数设置错误")});
-
-    std::uint8_t levels[12] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
-    Open(levels);
-    Boxes.Clear();
-    for (int channel = 1; channel <= 12; ++channel) {
-        Edit(channel)->setText("-1");
-        EXPECT_EQ(Dialog->ServiceLevel(channel), channel);
-        EXPECT_EQ(Boxes.Texts().value(channel - 1), QString(Names[channel - 1]) + U("电流参数设置错误"));
-    }
 }
 
 TEST_F(SensorDialog, SetSendsTheCommandWithTheTwelveLevels)
