@@ -184,15 +184,12 @@ protected:
 
 TEST_F(SettingsDialog, TextsInEachLanguageFitBesideTheirFields)
 {
-    struct Language { TLangType type; const char* caption; const char* portLabel; const char* ok; };
-    for (const Language& language : {Language{ltEnglish, "COM port Setup", "COM port", "&OK"},
-                                     Language{ltGbk, "端口设置", "端口", "确定"},
-                                     Language{ltBig5, "序列埠設置", "序 列 埠", "確定"}}) {
+    struct Language { TLangType type; const char* caption; };
+    for (const Language& language : {Language{ltEnglish, "COM port Setup"}, Language{ltGbk, "端口设置"},
+                                     Language{ltBig5, "序列埠設置"}}) {
         AppLangAs as(language.type);
         const Settings dialog(nullptr, &device, false);
         EXPECT_EQ(dialog.windowTitle(), QString::fromUtf8(language.caption));
-        EXPECT_EQ(Find<QLabel>(dialog, "lbPort")->text(), QString::fromUtf8(language.portLabel));
-        EXPECT_EQ(Button(dialog, "BnOK")->text(), QString::fromUtf8(language.ok));
         // No label runs under its field, whatever face stands in.
         for (const char* name : {"lbPort", "lbBaud", "lbCheck", "lbBits", "lbStops", "lbFlow", "lbAAns", "lbInbs",
                                  "lbOutbs"})
