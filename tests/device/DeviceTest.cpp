@@ -74,13 +74,16 @@ protected:
     void SetUp() override { Device.fSetPortNo(12); }
 };
 
-TEST_F(DeviceOnPty, ClosingSetterClosesAndTheNextOpenUsesTheValue)
+// A closing setter closes the port and the next open uses its value; the
+// package layer comes and goes on the open port.
+TEST_F(DeviceOnPty, ClosingSetterAndUsePackageOnAnOpenPort)
 {
     int beforeClose = 0;
     Device.BeforeClose = [&](TObject* sender) {
         EXPECT_EQ(sender, static_cast<TObject*>(&Device));
         ++beforeClose;
     };
+    Device.fSetPackageType(cptFrameHeadTail);
     Device.fSetActive(true);
     ASSERT_TRUE(Device.fGetActive());
     EXPECT_EQ(AppliedBitRate(Pty), 115200u);
@@ -89,12 +92,7 @@ TEST_F(DeviceOnPty, ClosingSetterClosesAndTheNextOpenUsesTheValue)
     EXPECT_EQ(beforeClose, 1);
     Device.fSetActive(true);
     EXPECT_EQ(AppliedBitRate(Pty), 38400u);
-}
 
-TEST_F(DeviceOnPty, BytesWithoutPackagesAndPackagesWithThem)
-{
-    Device.fSetPackageType(cptFrameHeadTail);
-    Device.fSetActive(true);
     unsigned char buffer[64];
     EXPECT_EQ(Device.ReadPackage(buffer, sizeof buffer), 0u);  // the layer is off
 
@@ -115,36 +113,34 @@ TEST_F(DeviceOnPty, BytesWithoutPackagesAndPackagesWithThem)
     EXPECT_EQ(testsupport::Hex(Pty.ReadExactly(3)), "72 61 77");
 }
 
-TEST_F(DeviceOnPty, SyncEventsRunOnTheCreatingThreadInOrder)
+// Notifications posted to the creating thread die with the component.
+TEST_F(DeviceOnPty, SyncEventsRunOnTheCreatingThreadInOrderWhileTheComponentLives)
 {
+    auto device = std::make_unique<TLxCommDevice>();
+    device->fSetPortNo(12);
     std::vector<int> types;
     std::atomic<bool> offThread{false};
     TObject* sender = nullptr;
-    Device.OnCommNotify = [&](TObject* from, int type) {
+    device->OnCommNotify = [&](TObject* from, int type) {
         sender = from;
         offThread = offThread || QThread::currentThread() != QCoreApplication::instance()->thread();
         types.push_back(type);
     };
-    Device.fSetActive(true);
+    device->fSetActive(true);
     Pty.Write(std::string("abc"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return types.size() >= 2; }, 5000));
-    EXPECT_EQ(sender, static_cast<TObject*>(&Device));
+    EXPECT_EQ(sender, static_cast<TObject*>(device.get()));
     EXPECT_FALSE(offThread);
     EXPECT_EQ(types.front(), EV_CTS | EV_DSR | EV_RLSD);  // posted by the open, handled first
     EXPECT_TRUE(types[1] & EV_RXCHAR);
-}
 
-TEST_F(DeviceOnPty, DestroyedWhileOpenWithNotificationsInFlight)
-{
-    auto device = std::make_unique<TLxCommDevice>();
-    device->fSetPortNo(12);
-    int seen = 0;
-    device->OnCommNotify = [&](TObject*, int) { ++seen; };
-    device->fSetActive(true);
+    device->fSetActive(false);
+    device->fSetActive(true);  // posts the line states again
     Pty.Write(std::string(4000, 'x'));
-    device.reset();  // posted notifications die with the component
+    const std::size_t seen = types.size();
+    device.reset();
     QCoreApplication::processEvents();
-    EXPECT_EQ(seen, 0);
+    EXPECT_EQ(types.size(), seen);
 }
 
 // Without SyncEvents a time-out package is reported on the layer thread.
