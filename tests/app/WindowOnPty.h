@@ -5,8 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
 #include "Application.h"
 #include "ControllerPeer.h"
+#include "Lxcommdevice.h"
 #include "ModalAnswers.h"
 #include "PtyPort.h"
 #include "Unit1.h"
@@ -35,6 +41,11 @@ protected:
     ControllerPeer Peer{Pty};
     TForm1 Window;
 };
+
+inline QString U(const char* utf8)
+{
+    return QString::fromUtf8(utf8);
+}
 
 // The port settings dialog, as the next modal window to answer.
 inline bool IsSettingsDialog(QWidget* window)

@@ -1,0 +1,67 @@
+#include "ControllerFrame.h"
+#include "ServiceFrame.h"
+
+#include <random>
+
+#include <gtest/gtest.h>
+
+#include "PtyPort.h"
+
+namespace {
+
+using testsupport::Bytes;
+using testsupport::Hex;
+
+Bytes Frame(const Bytes& command)
+{
+    return BuildServiceFrame(command.data(), static_cast<int>(command.size()));
+}
+
+TEST(ServiceFrame, RefusesCountsOutsideOneToTwenty)
+{
+    const Bytes longest(MaxServiceCommand + 1, 0x55);
+    for (int count : {0, -1, MaxServiceCommand + 1})
+        EXPECT_TRUE(BuildServiceFrame(longest.data(), count).empty()) << count;
+    EXPECT_TRUE(BuildServiceFrame(nullptr, 1).empty());
+    EXPECT_EQ(BuildServiceFrame(longest.data(), MaxServiceCommand).size(), std::size_t(MaxServiceCommand + 10));
+}
+
+// Each random command's frame is checked against the rules directly: the
+// fixed bytes, the command in place, the exclusive-or of offsets 1 to L
+// being zero and the trailing big-endian sum. The window tests hold frames
+// of known commands byte for byte.
+TEST(ServiceFrame, RandomCommandsKeepTheCheckAndSum)
+{
+    std::mt19937 rng{20240611};
+    std::uniform_int_distribution<int> byte(0, 255);
+    for (int round = 0; round < 2000; ++round) {
+        Bytes command(static_cast<std::size_t>(1 + round % MaxServiceCommand));
+        for (auto& b : command)
+            b = static_cast<std::uint8_t>(round % 7 == 0 ? 0xFF : byte(rng));
+        const Bytes frame = Frame(command);
+        const std::size_t L = command.size() + 7;
+        ASSERT_EQ(frame.size(), L + 3);
+        Bytes expected{0x7E, 0x10, static_cast<std::uint8_t>(L), 0x00, frame[4], 0xAB, 0x86, 0x00};
+        expected.insert(expected.end(), command.begin(), command.end());
+        EXPECT_EQ(Bytes(frame.begin(), frame.end() - 2), expected);
+
+        int parity = 0;
+        long sum = 0;
+        for (std::size_t i = 1; i <= L; ++i) {
+            parity ^= frame[i];
+            sum += frame[i];
+        }
+        EXPECT_EQ(parity, 0) << Hex(frame);
+        EXPECT_EQ(frame[L + 1] * 256 + frame[L + 2], sum % 65536) << Hex(frame);
+    }
+}
+
+// The window never parses more than 512 bytes: only this reaches the cut.
+TEST(ControllerFrame, CutsTheDataAtTheLargestFrame)
+{
+    const Bytes frame = ControllerFrame::Build(ControllerFrame::OnSequence, Bytes(600, 0x5A));
+    EXPECT_EQ(Hex(Bytes(frame.begin(), frame.begin() + 4)), "7E 01 02 05");
+    EXPECT_EQ(frame.size(), 516u);
+}
+
+} // namespace
