@@ -44,7 +44,6 @@ test-asan: setup
 	cmake --build build-asan -j $(JOBS)
 	cd build-asan && CCDL_SOAK_SCALE=4 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-	  LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp \
 	  $(CTEST)
 
 test-tsan: setup
