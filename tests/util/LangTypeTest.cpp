@@ -7,6 +7,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -29,10 +30,8 @@ TEST(AppLang, LanguageIdentifiersChooseTypeCharsetAndFont)
                           Case{0x0409, ltEnglish, 0, English, 8},
                           Case{0x0808, ltEnglish, 0, English, 8}}) {  // Greek: sublanguage 2 alone is not GBK
         const TAppLang lang(c.id);
-        EXPECT_EQ(lang.LangType(), c.type) << std::hex << c.id;
-        EXPECT_EQ(lang.Charset(), c.charset) << std::hex << c.id;
-        EXPECT_EQ(lang.FontName(), c.font) << std::hex << c.id;
-        EXPECT_EQ(lang.FontSize(), c.size) << std::hex << c.id;
+        EXPECT_EQ(std::tuple(lang.LangType(), lang.Charset(), lang.FontName().str(), lang.FontSize()),
+                  std::tuple(c.type, c.charset, c.font.str(), c.size)) << std::hex << c.id;
     }
     // The face names are stored in their own code pages.
     EXPECT_EQ(CharsetToUtf8(SongTi, 134), "宋体");
@@ -61,11 +60,12 @@ TEST(LocaleEnvironment, FirstNonEmptyVariableGivesTheLanguage)
     struct Case { const char* vars[3]; std::uint16_t id; };
     for (const Case& c : {Case{{nullptr, nullptr, nullptr}, 0x0409},
                           Case{{"zh_TW.UTF-8", "zh_CN.UTF-8", "de_DE"}, 0x0404},   // LC_ALL first
-                          Case{{"", "zh_CN.UTF-8", "de_DE"}, 0x0804},              // an empty one is skipped
+                          Case{{nullptr, "zh_TW.UTF-8", "zh_CN.UTF-8"}, 0x0404},  // then LC_MESSAGES
+                          Case{{"", nullptr, "zh_CN.UTF-8"}, 0x0804},              // an empty one is skipped
                           Case{{"C", "zh_CN.UTF-8", "zh_CN.UTF-8"}, 0x0409}}) {    // C set counts as set
         for (int i = 0; i < 3; ++i)
             set(names[i], c.vars[i]);
-        EXPECT_EQ(TAppLang().LangId(), c.id) << (c.vars[1] ? c.vars[1] : "-");
+        EXPECT_EQ(TAppLang().LangId(), c.id) << (c.vars[2] ? c.vars[2] : "-") << (c.vars[0] ? c.vars[0] : "-");
     }
     for (int i = 0; i < 3; ++i)
         set(names[i], saved[i] ? saved[i]->c_str() : nullptr);
