@@ -40,28 +40,23 @@ TCommSerialPortInfo::TValueReader Values(std::vector<TSerialPortValue> values)
     return [values] { return values; };
 }
 
-// A sysfs tree in a temporary folder, shaped like the kernel's: devices
-// under devices/, class/tty/<name> linking to them, each serial tty with a
-// "device" link to the node its driver bound.
-class FakeSysfs {
-public:
-    FakeSysfs() : RootDir((fs::temp_directory_path() / "ccdl-sysfs-XXXXXX").string())
+// The fixture keeps a sysfs tree in a temporary folder, shaped like the
+// kernel's: devices under devices/, class/tty/<name> linking to them, each
+// serial tty with a "device" link to the node its driver bound.
+class LinuxSources : public testing::Test {
+protected:
+    LinuxSources() : RootDir((fs::temp_directory_path() / "ccdl-sysfs-XXXXXX").string())
     {
         if (!mkdtemp(RootDir.data()))
             throw std::runtime_error("mkdtemp failed");
         fs::create_directories(RootDir + "/class/tty");
     }
-    ~FakeSysfs()
+    ~LinuxSources() override
     {
         SetWritable(true);   // so that a read-only tree goes too
         std::error_code ignored;
         fs::remove_all(RootDir, ignored);
     }
-    FakeSysfs(const FakeSysfs&) = delete;
-    FakeSysfs& operator=(const FakeSysfs&) = delete;
-
-    const std::string& Root() const { return RootDir; }
-
     // An ordinary file below the root (with its folders), for stand-ins.
     std::string AddFile(const std::string& relativePath, const std::string& text = "")
     {
@@ -115,23 +110,7 @@ public:
                 fs::permissions(it->path(), fs::perms::owner_write, how, ignored);
     }
 
-private:
-    void LinkClassTty(const std::string& ttyName, const std::string& deviceDir, const std::string& boundNode)
-    {
-        const fs::path tty = fs::path(RootDir) / deviceDir / "tty" / ttyName;
-        AddFile(deviceDir + "/tty/" + ttyName + "/dev", "4:64");
-        if (!boundNode.empty())
-            fs::create_directory_symlink(fs::relative(fs::path(RootDir) / boundNode, tty), tty / "device");
-        fs::create_directory_symlink(fs::relative(tty, fs::path(RootDir) / "class/tty"),
-                                     fs::path(RootDir) / "class/tty" / ttyName);
-    }
-
-    std::string RootDir;
-};
-
-class LinuxSources : public testing::Test {
-protected:
-    TSerialPortSources Sources() const { return {Links.Path(), Sysfs.Root()}; }
+    TSerialPortSources Sources() const { return {Links.Path(), RootDir}; }
 
     // Data|device|description, one line per value read.
     std::string Read() const
@@ -143,14 +122,24 @@ protected:
     }
 
     // A stand-in device node that exists, for link targets.
-    std::string Device(const std::string& name) { return Sysfs.AddFile("stand-ins/" + name); }
+    std::string Device(const std::string& name) { return AddFile("stand-ins/" + name); }
     void Link(const std::string& entry, const std::string& target)
     {
         fs::create_symlink(target, Links.Path() + "/" + entry);
     }
 
+    void LinkClassTty(const std::string& ttyName, const std::string& deviceDir, const std::string& boundNode)
+    {
+        const fs::path tty = fs::path(RootDir) / deviceDir / "tty" / ttyName;
+        AddFile(deviceDir + "/tty/" + ttyName + "/dev", "4:64");
+        if (!boundNode.empty())
+            fs::create_directory_symlink(fs::relative(fs::path(RootDir) / boundNode, tty), tty / "device");
+        fs::create_directory_symlink(fs::relative(tty, fs::path(RootDir) / "class/tty"),
+                                     fs::path(RootDir) / "class/tty" / ttyName);
+    }
+
     testsupport::PortDirectory Links;
-    FakeSysfs Sysfs;
+    std::string RootDir;
 };
 
 } // namespace
@@ -158,19 +147,19 @@ protected:
 TEST_F(LinuxSources, SysfsGivesSerialDevicesByTheFixedMap)
 {
     EXPECT_EQ(Read(), "");
-    EXPECT_TRUE(Platform::ReadSerialPortValues({Links.Path() + "/none", Sysfs.Root() + "/none"}).empty());
-    Sysfs.AddLegacyUart("ttyS0", 4);          // a 16550A
-    Sysfs.AddLegacyUart("ttyS1", 0);          // registered, no hardware
-    Sysfs.AddLegacyUart("ttyS2", -1);         // no type attribute: kept
-    Sysfs.AddLegacyUart("ttyS40", 4);         // outside the map
-    Sysfs.AddUsb("ttyUSB1", "1-3", "1a86", "7523", "", "");
-    Sysfs.AddUsb("ttyUSB0", "1-1", "0403", "6001", "FTDI", "FT232R USB UART");
-    Sysfs.AddUsb("ttyACM0", "1-2", "2e8a", "000a", "", "Board CDC");
+    EXPECT_TRUE(Platform::ReadSerialPortValues({Links.Path() + "/none", RootDir + "/none"}).empty());
+    AddLegacyUart("ttyS0", 4);          // a 16550A
+    AddLegacyUart("ttyS1", 0);          // registered, no hardware
+    AddLegacyUart("ttyS2", -1);         // no type attribute: kept
+    AddLegacyUart("ttyS40", 4);         // outside the map
+    AddUsb("ttyUSB1", "1-3", "1a86", "7523", "", "");
+    AddUsb("ttyUSB0", "1-1", "0403", "6001", "FTDI", "FT232R USB UART");
+    AddUsb("ttyACM0", "1-2", "2e8a", "000a", "", "Board CDC");
     // The manufacturer is not repeated when the product names it.
-    Sysfs.AddUsb("ttyUSB2", "1-5", "067b", "2303", "Prolific", "Prolific USB-Serial Controller");
-    Sysfs.AddUsb("ttyUSB3", "1-4", "10c4", "ea60", "Silicon Labs", "");
-    Sysfs.AddVirtualTerminal("tty0");
-    Sysfs.AddVirtualTerminal("ttyS3");        // a ttyS name with no device
+    AddUsb("ttyUSB2", "1-5", "067b", "2303", "Prolific", "Prolific USB-Serial Controller");
+    AddUsb("ttyUSB3", "1-4", "10c4", "ea60", "Silicon Labs", "");
+    AddVirtualTerminal("tty0");
+    AddVirtualTerminal("ttyS3");        // a ttyS name with no device
 
     EXPECT_EQ(Read(),
               "COM1|/dev/ttyS0|\n"
@@ -184,20 +173,20 @@ TEST_F(LinuxSources, SysfsGivesSerialDevicesByTheFixedMap)
 
 TEST_F(LinuxSources, LinkDirectoryEntriesComeFirstAndKeepTheirTargets)
 {
-    Sysfs.AddLegacyUart("ttyS0", 4);
-    Sysfs.AddUsb("ttyUSB0", "1-1", "0403", "6001", "FTDI", "FT232R");
+    AddLegacyUart("ttyS0", 4);
+    AddUsb("ttyUSB0", "1-1", "0403", "6001", "FTDI", "FT232R");
     Link("COM7", Device("ttyUSB0"));   // a linked adapter keeps its description
     Link("COM10", Device("pts-10"));
     Link("COM1", Device("pts-1"));
     std::ofstream(Links.Path() + "/COM4") << Device("held-in-file");   // a file holding the path
-    Link("COM2", Sysfs.Root() + "/stand-ins/gone");              // dangling: skipped
+    Link("COM2", RootDir + "/stand-ins/gone");              // dangling: skipped
     Link("com5", Device("lower"));                               // not a spelling the engine finds
     Link("COM05", Device("zero"));
     Link("COMX", Device("x"));
     Link("LPT1", Device("lpt"));
     fs::create_directory(Links.Path() + "/COM6");                // neither link nor file
 
-    const std::string devices = Sysfs.Root() + "/stand-ins/";
+    const std::string devices = RootDir + "/stand-ins/";
     EXPECT_EQ(Read(),
               "COM1|" + devices + "pts-1|\n"
               "COM4|" + devices + "held-in-file|\n"
@@ -211,13 +200,13 @@ TEST_F(LinuxSources, LinkDirectoryEntriesComeFirstAndKeepTheirTargets)
 // sources are listed in full.
 TEST_F(LinuxSources, PortListOverBothSourcesEvenWhenTheyAreReadOnly)
 {
-    Sysfs.AddUsb("ttyUSB0", "1-1", "0403", "6001", "FTDI", "FT232R USB UART");
-    Sysfs.AddLegacyUart("ttyS0", 4);
-    Sysfs.AddLegacyUart("ttyS1", 0);
+    AddUsb("ttyUSB0", "1-1", "0403", "6001", "FTDI", "FT232R USB UART");
+    AddLegacyUart("ttyS0", 4);
+    AddLegacyUart("ttyS1", 0);
     testsupport::PtyPort pty(3);
     const bool root = geteuid() == 0;   // root may write anywhere: nothing is read-only to it
     if (!root) {
-        Sysfs.SetWritable(false);
+        SetWritable(false);
         fs::permissions(Links.Path(), fs::perms::owner_read | fs::perms::owner_exec);
     }
     const TCommSerialPortInfo info(Sources());

@@ -1,5 +1,6 @@
 // How the process language, its font and its setters follow the system
-// language and each other; and the fallback when a converter is missing.
+// language and each other; the text sets picked by it; and the fallback
+// when a converter is missing.
 #include "Lx_base.h"
 
 #include <algorithm>
@@ -11,7 +12,10 @@
 
 #include <gtest/gtest.h>
 
+#include "AppLangAs.h"
+
 using namespace TOrvekFuncs;
+using testsupport::AppLangAs;
 
 namespace {
 
@@ -95,6 +99,20 @@ TEST(AppLangSetters, EachKeepsTheFieldsConsistent)
     EXPECT_EQ(lang.FontName(), English);
     EXPECT_EQ(lang.PdxLangDrv(), TOrvekString("ascii"));
     EXPECT_EQ(lang.MinFontSize(), 8);
+}
+
+const TLangTextSet Sample({"打开", "端口"}, {"打開", "序列埠"}, {"Open", "Port"});
+
+TEST(LangText, PicksTheTableByTheProcessLanguage)
+{
+    EXPECT_EQ(Sample.Entry(ltGbk, 0), TOrvekString("\xB4\xF2\xBF\xAA"));   // 打开, stored in GBK
+    EXPECT_TRUE(Sample.Entry(ltEnglish, 2).IsEmpty());                    // past the end
+    struct Case { TLangType type; std::size_t index; unsigned char charset; const char* shown; };
+    for (const Case& c : {Case{ltGbk, 0, 134, "打开"}, Case{ltBig5, 1, 136, "序列埠"}, Case{ltEnglish, 0, 0, "Open"},
+                          Case{static_cast<TLangType>(7), 1, 0, "Port"}}) {
+        AppLangAs language(c.type);
+        EXPECT_EQ(CharsetToUtf8(LangText(Sample, c.index), c.charset), c.shown) << int(c.type);
+    }
 }
 
 const char* Missing = nullptr;  // the coding whose converters the stand-in refuses

@@ -1,4 +1,5 @@
-// The GBK to Big5 conversion of traditional texts, byte by byte.
+// The conversions between code pages: GBK to Big5 for traditional texts,
+// byte by byte, and the decoding and encoding of library texts.
 #include "Lx_base.h"
 
 #include <string>
@@ -42,6 +43,20 @@ TEST(FromGBK, OnlyABig5SystemConvertsAndOnlyWholePairs)
     EXPECT_EQ(CharsetToUtf8(lang.FromGBK(Utf8ToGbk(MixedText)), 136), MixedText);
     lang.fSetCvtBig5(false);
     EXPECT_EQ(lang.FromGBK(Utf8ToGbk(MixedText)), Utf8ToGbk(MixedText));
+}
+
+TEST(CharsetConversion, DecodesByFontCharsetAndMarksBadBytes)
+{
+    EXPECT_EQ(CharsetToUtf8(TOrvekString("\xA6\x72"), 136), "字");
+    EXPECT_EQ(CharsetToUtf8(TOrvekString("caf\xE9"), 0), "café");
+    // A lead byte cut off at the end, and one before an impossible trail.
+    EXPECT_EQ(CharsetToUtf8(TOrvekString("A\xD7"), 134), "A\uFFFD");
+    EXPECT_EQ(CharsetToUtf8(TOrvekString("\xD7" "0B"), 134), "\uFFFD0B");
+    // A character GBK lacks is one '?', not one per UTF-8 byte; so is a
+    // stray continuation byte and a character cut short.
+    EXPECT_EQ(Utf8ToGbk("a\xF0\x9F\x98\x80" "b"), TOrvekString("a?b"));
+    EXPECT_EQ(Utf8ToGbk("a\x80\xE5\xAD\x97"), TOrvekString("a?\xD7\xD6"));
+    EXPECT_EQ(Utf8ToGbk("a\xE5\xAD"), TOrvekString("a?"));
 }
 
 TEST(GB2BIG5_TAB, EveryCharacterBothCodePagesKnowConvertsToItself)
