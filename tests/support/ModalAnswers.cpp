@@ -1,5 +1,7 @@
 #include "ModalAnswers.h"
 
+#include <algorithm>
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QEvent>
@@ -45,10 +47,8 @@ bool ModalAnswers::WaitFor(const QString& text, int count, std::chrono::millisec
 
 int ModalAnswers::HeldOpen() const
 {
-    int open = 0;
-    for (const auto& box : Held)
-        open += box && box->isVisible() ? 1 : 0;
-    return open;
+    const auto open = [](const QPointer<QMessageBox>& box) { return box && box->isVisible(); };
+    return static_cast<int>(std::count_if(Held.begin(), Held.end(), open));
 }
 
 void ModalAnswers::ReleaseHeld()
