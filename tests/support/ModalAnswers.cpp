@@ -40,11 +40,6 @@ QStringList ModalAnswers::Texts() const
     return texts;
 }
 
-bool ModalAnswers::WaitFor(const QString& text, int count, std::chrono::milliseconds timeout) const
-{
-    return WaitUntil([&] { return Count(text) >= count; }, timeout);
-}
-
 int ModalAnswers::HeldOpen() const
 {
     const auto open = [](const QPointer<QMessageBox>& box) { return box && box->isVisible(); };
@@ -58,11 +53,6 @@ void ModalAnswers::ReleaseHeld()
         if (box)
             box->button(QMessageBox::Ok)->click();
     Held.clear();
-}
-
-void ModalAnswers::OnNextWindow(std::function<bool(QWidget*)> matches, std::function<void(QWidget*)> action)
-{
-    Pending.push_back({std::move(matches), std::move(action)});
 }
 
 bool ModalAnswers::eventFilter(QObject* watched, QEvent* event)

@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <termios.h>
 #include <unistd.h>
+#include <utility>
 
 #include "TCommSerialPortInfo.h"
 
@@ -92,11 +93,6 @@ void PtyPort::Write(const Bytes& bytes)
     }
 }
 
-void PtyPort::Write(const std::string& text)
-{
-    Write(Bytes(text.begin(), text.end()));
-}
-
 Bytes PtyPort::ReadExactly(std::size_t count, std::chrono::milliseconds quiet)
 {
     Bytes received(count);
@@ -118,17 +114,14 @@ bool PtyPort::Silent(std::chrono::milliseconds window)
 
 void PtyPort::Hangup()
 {
-    if (Master >= 0)
-        ::close(Master);
-    if (SlaveKeeper >= 0)
-        ::close(SlaveKeeper);
-    Master = SlaveKeeper = -1;
+    for (int* fd : {&Master, &SlaveKeeper})
+        if (*fd >= 0)
+            ::close(std::exchange(*fd, -1));
 }
 
 void PtyPort::Unlink()
 {
-    if (!Link.empty())
-        ::unlink(Link.c_str());
+    ::unlink(Link.c_str());
 }
 
 } // namespace testsupport

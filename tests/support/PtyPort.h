@@ -50,7 +50,7 @@ public:
     int SlaveFd() const { return SlaveKeeper; }
 
     void Write(const Bytes& bytes);
-    void Write(const std::string& text);
+    void Write(const std::string& text) { Write(Bytes(text.begin(), text.end())); }
     // Reads until `count` bytes arrived or none came for `quiet`; returns what came.
     Bytes ReadExactly(std::size_t count, std::chrono::milliseconds quiet = 5s);
     // True when nothing arrives within `window`.
