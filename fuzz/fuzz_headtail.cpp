@@ -7,9 +7,9 @@
 //     buffer bounds: the package buffer is exactly the package size);
 //   - with distinct marks, the stream's first package-size bytes, encoded,
 //     parse back to themselves exactly once.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -26,47 +26,20 @@ void Collect(void* context, const unsigned char* package, std::uint32_t length)
     static_cast<Packages*>(context)->emplace_back(package, package + length);
 }
 
-struct Settings {
-    TFrameMarks Marks;
-    bool DoubleFrameMark = false;
-    std::uint32_t Limit = 1;
-    unsigned char ChunkSeed = 0;
-};
-
-// Decodes the stream in chunks whose sizes follow ChunkSeed (0: one call).
-Packages Decode(const Settings& s, const unsigned char* bytes, std::size_t count, unsigned char chunkSeed)
+// Decodes the stream in chunks whose sizes follow chunkSeed (0: one call).
+Packages Decode(const TFrameMarks& marks, std::uint32_t limit, const unsigned char* bytes, std::size_t count,
+                unsigned chunkSeed)
 {
     Packages packages;
     THeadTailDecoder state;
-    auto buffer = std::make_unique<unsigned char[]>(s.Limit);
-    std::size_t done = 0;
-    unsigned step = chunkSeed;
-    while (done < count) {
-        std::size_t chunk = chunkSeed == 0 ? count - done : 1 + step % 17;
-        if (chunk > count - done)
-            chunk = count - done;
-        DecodeHeadTail(state, s.Marks, buffer.get(), s.Limit, bytes + done, chunk, Collect, &packages);
-        if (state.Length > s.Limit)
+    auto buffer = std::make_unique<unsigned char[]>(limit);
+    for (std::size_t done = 0, chunk = 0; done < count; done += chunk, chunkSeed = chunkSeed * 31 + 7) {
+        chunk = chunkSeed == 0 ? count - done : std::min<std::size_t>(1 + chunkSeed % 17, count - done);
+        DecodeHeadTail(state, marks, buffer.get(), limit, bytes + done, chunk, Collect, &packages);
+        if (state.Length > limit)
             std::abort();
-        done += chunk;
-        step = step * 31 + 7;
     }
-    for (const auto& package : packages)
-        if (package.size() > s.Limit)
-            std::abort();
     return packages;
-}
-
-void CheckRoundTrip(const Settings& s, const unsigned char* data, std::uint32_t length)
-{
-    std::vector<unsigned char> line(EncodedSizeLimit(length));
-    const std::uint32_t written = EncodePackage(data, length, s.Marks, s.DoubleFrameMark, line.data());
-    if (written > line.size())
-        std::abort();
-    const Packages packages = Decode(s, line.data(), written, s.ChunkSeed);
-    if (packages.size() != 1 || packages[0].size() != length
-        || (length && std::memcmp(packages[0].data(), data, length) != 0))
-        std::abort();
 }
 
 } // namespace
@@ -75,22 +48,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     if (size < 6)
         return 0;
-    Settings s;
-    s.Marks = TFrameMarks { data[0], data[1], data[2] };
-    s.DoubleFrameMark = data[3] & 1;
+    const TFrameMarks marks {data[0], data[1], data[2]};
+    const bool doubleFrameMark = data[3] & 1;
     // Small sizes cut packages short often; large ones carry long runs of
     // plain bytes: the low six bits scaled by 1, 8, 64 or 512.
-    s.Limit = 1 + (data[4] & 0x3Fu) * (1u << (3 * (data[4] >> 6)));
-    s.ChunkSeed = data[5];
-    const unsigned char* stream = data + 6;
-    const std::size_t count = size - 6;
+    const std::uint32_t limit = 1 + (data[4] & 0x3Fu) * (1u << (3 * (data[4] >> 6)));
+    const unsigned chunkSeed = data[5] | 1;
+    const std::vector<unsigned char> stream(data + 6, data + size);
 
-    if (Decode(s, stream, count, 0) != Decode(s, stream, count, s.ChunkSeed | 1))
+    const Packages whole = Decode(marks, limit, stream.data(), stream.size(), 0);
+    if (whole != Decode(marks, limit, stream.data(), stream.size(), chunkSeed))
         std::abort();
+    for (const auto& package : whole)
+        if (package.size() > limit)
+            std::abort();
 
-    const bool distinct = s.Marks.Head != s.Marks.Tail && s.Marks.Head != s.Marks.Ctrl
-        && s.Marks.Tail != s.Marks.Ctrl;
-    if (distinct)
-        CheckRoundTrip(s, stream, static_cast<std::uint32_t>(count < s.Limit ? count : s.Limit));
+    if (marks.Head == marks.Tail || marks.Head == marks.Ctrl || marks.Tail == marks.Ctrl)
+        return 0;
+    const std::vector<unsigned char> sent(stream.begin(), stream.begin() + std::min<std::size_t>(stream.size(), limit));
+    std::vector<unsigned char> line(EncodedSizeLimit(static_cast<std::uint32_t>(sent.size())));
+    const std::uint32_t written =
+        EncodePackage(sent.data(), static_cast<std::uint32_t>(sent.size()), marks, doubleFrameMark, line.data());
+    if (written > line.size() || Decode(marks, limit, line.data(), written, chunkSeed) != Packages {sent})
+        std::abort();
     return 0;
 }

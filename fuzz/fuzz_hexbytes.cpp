@@ -9,18 +9,13 @@
 
 namespace {
 
+// Only the blank separates; other control characters stay inside a token
+// unless they are at either end of the text.
 std::size_t TokenCount(std::string_view text)
 {
     std::size_t count = 0;
-    bool inToken = false;
-    for (unsigned char c : text) {
-        // Only the blank separates; other control characters stay inside a
-        // token unless they are at either end of the text.
-        const bool separator = c == ' ';
-        if (!separator && !inToken)
-            ++count;
-        inToken = !separator;
-    }
+    for (std::size_t i = 0; i < text.size(); ++i)
+        count += text[i] != ' ' && (i == 0 || text[i - 1] == ' ');
     return count;
 }
 

@@ -1,5 +1,7 @@
 #include "ModalAnswers.h"
 
+#include <algorithm>
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QEvent>
@@ -38,17 +40,10 @@ QStringList ModalAnswers::Texts() const
     return texts;
 }
 
-bool ModalAnswers::WaitFor(const QString& text, int count, std::chrono::milliseconds timeout) const
-{
-    return WaitUntil([&] { return Count(text) >= count; }, timeout);
-}
-
 int ModalAnswers::HeldOpen() const
 {
-    int open = 0;
-    for (const auto& box : Held)
-        open += box && box->isVisible() ? 1 : 0;
-    return open;
+    const auto open = [](const QPointer<QMessageBox>& box) { return box && box->isVisible(); };
+    return static_cast<int>(std::count_if(Held.begin(), Held.end(), open));
 }
 
 void ModalAnswers::ReleaseHeld()
@@ -58,11 +53,6 @@ void ModalAnswers::ReleaseHeld()
         if (box)
             box->button(QMessageBox::Ok)->click();
     Held.clear();
-}
-
-void ModalAnswers::OnNextWindow(std::function<bool(QWidget*)> matches, std::function<void(QWidget*)> action)
-{
-    Pending.push_back({std::move(matches), std::move(action)});
 }
 
 bool ModalAnswers::eventFilter(QObject* watched, QEvent* event)

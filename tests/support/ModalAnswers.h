@@ -47,7 +47,10 @@ public:
     int Count(const QString& text) const { return static_cast<int>(Texts().count(text)); }
     void Clear() { Shown.clear(); }
     // Runs the event loop until `count` boxes of `text` have been shown.
-    bool WaitFor(const QString& text, int count = 1, std::chrono::milliseconds timeout = 5s) const;
+    bool WaitFor(const QString& text, int count = 1, std::chrono::milliseconds timeout = 5s) const
+    {
+        return WaitUntil([&] { return Count(text) >= count; }, timeout);
+    }
 
     // Boxes with this text stay open until ReleaseHeld.
     void Hold(const QString& text) { HeldTexts.append(text); }
@@ -56,7 +59,10 @@ public:
 
     // Calls `action` with the next shown top-level window that `matches`,
     // once the event loop turns.
-    void OnNextWindow(std::function<bool(QWidget*)> matches, std::function<void(QWidget*)> action);
+    void OnNextWindow(std::function<bool(QWidget*)> matches, std::function<void(QWidget*)> action)
+    {
+        Pending.push_back({std::move(matches), std::move(action)});
+    }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <termios.h>
 #include <unistd.h>
+#include <utility>
 
 #include "TCommSerialPortInfo.h"
 
@@ -21,43 +22,23 @@ namespace {
     throw std::runtime_error(what + ": " + std::strerror(errno));
 }
 
-void MakeRaw(int fd)
-{
-    termios settings {};
-    if (tcgetattr(fd, &settings) != 0)
-        Fail("tcgetattr");
-    cfmakeraw(&settings);
-    if (tcsetattr(fd, TCSANOW, &settings) != 0)
-        Fail("tcsetattr");
-}
-
-int RemainingMs(std::chrono::steady_clock::time_point deadline)
-{
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
-}
-
 // Waits for the master to become readable; false on time-out or hang-up
 // with nothing to read.
-bool WaitReadable(int fd, int timeoutMs)
+bool WaitReadable(int fd, std::chrono::milliseconds timeout)
 {
     pollfd p {fd, POLLIN, 0};
-    const int ready = poll(&p, 1, timeoutMs);
-    return ready > 0 && (p.revents & POLLIN);
+    return poll(&p, 1, static_cast<int>(timeout.count())) > 0 && (p.revents & POLLIN);
 }
 
 } // namespace
 
 PortDirectory::PortDirectory()
 {
-    if (const char* previous = std::getenv("CCDL_PORT_DIR")) {
-        HadPrevious = true;
+    if (const char* previous = std::getenv("CCDL_PORT_DIR"))
         Previous = previous;
-    }
-    std::string pattern = (std::filesystem::temp_directory_path() / "ccdl-ports-XXXXXX").string();
-    if (!mkdtemp(pattern.data()))
+    Dir = (std::filesystem::temp_directory_path() / "ccdl-ports-XXXXXX").string();
+    if (!mkdtemp(Dir.data()))
         Fail("mkdtemp");
-    Dir = pattern;
     setenv("CCDL_PORT_DIR", Dir.c_str(), 1);
 }
 
@@ -65,10 +46,7 @@ PortDirectory::~PortDirectory()
 {
     std::error_code ignored;
     std::filesystem::remove_all(Dir, ignored);
-    if (HadPrevious)
-        setenv("CCDL_PORT_DIR", Previous.c_str(), 1);
-    else
-        unsetenv("CCDL_PORT_DIR");
+    Previous ? setenv("CCDL_PORT_DIR", Previous->c_str(), 1) : unsetenv("CCDL_PORT_DIR");
 }
 
 PtyPort::PtyPort(int comNumber) : Com(comNumber)
@@ -79,7 +57,12 @@ PtyPort::PtyPort(int comNumber) : Com(comNumber)
     fcntl(Master, F_SETFD, FD_CLOEXEC);
     fcntl(SlaveKeeper, F_SETFD, FD_CLOEXEC);
     fcntl(Master, F_SETFL, fcntl(Master, F_GETFL) | O_NONBLOCK);
-    MakeRaw(SlaveKeeper);
+    termios settings {};
+    if (tcgetattr(SlaveKeeper, &settings) != 0)
+        Fail("tcgetattr");
+    cfmakeraw(&settings);
+    if (tcsetattr(SlaveKeeper, TCSANOW, &settings) != 0)
+        Fail("tcsetattr");
     Slave = name;
     Link = OrvekComm32::TCommSerialPortInfo::LinkDirectory() + "/COM" + std::to_string(comNumber);
     std::filesystem::create_directories(std::filesystem::path(Link).parent_path());
@@ -110,60 +93,35 @@ void PtyPort::Write(const Bytes& bytes)
     }
 }
 
-void PtyPort::Write(const std::string& text)
+Bytes PtyPort::ReadExactly(std::size_t count, std::chrono::milliseconds quiet)
 {
-    Write(Bytes(text.begin(), text.end()));
-}
-
-Bytes PtyPort::ReadExactly(std::size_t count, std::chrono::milliseconds timeout)
-{
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    Bytes received;
-    std::uint8_t chunk[4096];
-    while (received.size() < count) {
-        if (!WaitReadable(Master, RemainingMs(deadline)))
-            break;
-        const ssize_t n = ::read(Master, chunk, std::min(sizeof chunk, count - received.size()));
+    Bytes received(count);
+    std::size_t got = 0;
+    while (got < count && WaitReadable(Master, quiet)) {
+        const ssize_t n = ::read(Master, received.data() + got, count - got);
         if (n <= 0)
             break;
-        received.insert(received.end(), chunk, chunk + n);
+        got += static_cast<std::size_t>(n);
     }
-    return received;
-}
-
-Bytes PtyPort::ReadUntilQuiet(std::chrono::milliseconds quiet, std::chrono::milliseconds timeout)
-{
-    Bytes received;
-    std::uint8_t chunk[4096];
-    int wait = static_cast<int>(timeout.count());
-    while (WaitReadable(Master, wait)) {
-        const ssize_t n = ::read(Master, chunk, sizeof chunk);
-        if (n <= 0)
-            break;
-        received.insert(received.end(), chunk, chunk + n);
-        wait = static_cast<int>(quiet.count());
-    }
+    received.resize(got);
     return received;
 }
 
 bool PtyPort::Silent(std::chrono::milliseconds window)
 {
-    return !WaitReadable(Master, static_cast<int>(window.count()));
+    return !WaitReadable(Master, window);
 }
 
 void PtyPort::Hangup()
 {
-    if (Master >= 0)
-        ::close(Master);
-    if (SlaveKeeper >= 0)
-        ::close(SlaveKeeper);
-    Master = SlaveKeeper = -1;
+    for (int* fd : {&Master, &SlaveKeeper})
+        if (*fd >= 0)
+            ::close(std::exchange(*fd, -1));
 }
 
 void PtyPort::Unlink()
 {
-    if (!Link.empty())
-        ::unlink(Link.c_str());
+    ::unlink(Link.c_str());
 }
 
 } // namespace testsupport

@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,8 +31,7 @@ public:
 
 private:
     std::string Dir;
-    std::string Previous;
-    bool HadPrevious = false;
+    std::optional<std::string> Previous;
 };
 
 class PtyPort {
@@ -50,12 +50,9 @@ public:
     int SlaveFd() const { return SlaveKeeper; }
 
     void Write(const Bytes& bytes);
-    void Write(const std::string& text);
-    // Reads until `count` bytes arrived or the time-out passed; returns what came.
-    Bytes ReadExactly(std::size_t count, std::chrono::milliseconds timeout = 5s);
-    // Waits up to `timeout` for the first byte, then reads until the line
-    // has been quiet for `quiet`.
-    Bytes ReadUntilQuiet(std::chrono::milliseconds quiet = 200ms, std::chrono::milliseconds timeout = 5s);
+    void Write(const std::string& text) { Write(Bytes(text.begin(), text.end())); }
+    // Reads until `count` bytes arrived or none came for `quiet`; returns what came.
+    Bytes ReadExactly(std::size_t count, std::chrono::milliseconds quiet = 5s);
     // True when nothing arrives within `window`.
     bool Silent(std::chrono::milliseconds window);
 

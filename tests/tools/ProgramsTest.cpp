@@ -1,0 +1,351 @@
+// The built programs as child processes over ptys: ccdl against ccsim
+// (whole downloads, the simulator's fault modes, input errors that send no
+// frame, several ports at once, a configuration read back from one
+// controller's dump) and ccsim driven from the tool's side of its pty
+// (frames in pieces and noise, a delayed answer, the exit codes and the link
+// it must take away when it is stopped).
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <poll.h>
+#include <spawn.h>
+#include <stdexcept>
+#include <string>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "PtyPort.h"
+
+extern char** environ;
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+using Bytes = std::vector<std::uint8_t>;
+using Args = std::vector<std::string>;
+
+// A child process whose standard output and standard error are each read
+// through a pipe of its own, drained while the test waits so that the child
+// never blocks on a full pipe.
+class Process {
+public:
+    Process(const std::string& path, std::vector<std::string> args)
+    {
+        int out[2], err[2];
+        if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0)
+            throw std::runtime_error("pipe");
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
+        args.insert(args.begin(), path);
+        std::vector<char*> argv;
+        for (auto& arg : args)
+            argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        const int error = posix_spawn(&Pid, path.c_str(), &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        close(out[1]);
+        close(err[1]);
+        Fds[0] = out[0];
+        Fds[1] = err[0];
+        if (error != 0)
+            throw std::runtime_error("cannot start " + path);
+    }
+    ~Process()
+    {
+        if (Pid > 0) {
+            kill(Pid, SIGKILL);
+            waitpid(Pid, nullptr, 0);
+        }
+        for (int fd : Fds)
+            if (fd >= 0)
+                close(fd);
+    }
+
+    // Reads until both outputs together hold `text` or `timeout` passed.
+    bool WaitForOutput(const std::string& text, std::chrono::milliseconds timeout = 10s)
+    {
+        return _ReadUntil([&] { return Output().find(text) != std::string::npos; }, timeout);
+    }
+
+    void Signal(int signal) { kill(Pid, signal); }
+
+    // The exit status; -1 when it did not exit normally within `timeout`.
+    int WaitExit(std::chrono::milliseconds timeout = 20s)
+    {
+        // Both pipes end when the child exits.
+        if (!_ReadUntil([this] { return Fds[0] < 0 && Fds[1] < 0; }, timeout))
+            return -1;
+        int status = 0;
+        waitpid(Pid, &status, 0);
+        Pid = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    const std::string& Out() const { return Texts[0]; }
+    const std::string& Err() const { return Texts[1]; }
+    std::string Output() const { return Texts[0] + Texts[1]; }
+
+private:
+    template <typename Done>
+    bool _ReadUntil(Done done, std::chrono::milliseconds timeout)
+    {
+        const auto deadline = Clock::now() + timeout;
+        while (!done()) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+            pollfd fds[2] = {{Fds[0], POLLIN, 0}, {Fds[1], POLLIN, 0}};   // poll skips a closed (-1) one
+            if ((Fds[0] < 0 && Fds[1] < 0) || left <= 0ms || poll(fds, 2, static_cast<int>(left.count())) <= 0)
+                return false;
+            for (int i = 0; i < 2; ++i) {
+                if (!fds[i].revents)
+                    continue;
+                char buffer[4096];
+                const ssize_t count = read(Fds[i], buffer, sizeof buffer);
+                if (count > 0) {
+                    Texts[i].append(buffer, static_cast<std::size_t>(count));
+                } else {
+                    close(Fds[i]);
+                    Fds[i] = -1;
+                }
+            }
+        }
+        return true;
+    }
+
+    pid_t Pid = -1;
+    int Fds[2] = {-1, -1};
+    std::string Texts[2];
+};
+
+
+// The tool's end: the COM link opened as a raw serial line.
+class ToolSide {
+public:
+    explicit ToolSide(const std::string& link) : Fd(open(link.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC))
+    {
+        if (Fd < 0)
+            throw std::runtime_error("cannot open " + link + ": " + std::strerror(errno));
+        termios settings {};
+        tcgetattr(Fd, &settings);
+        cfmakeraw(&settings);
+        tcsetattr(Fd, TCSANOW, &settings);
+    }
+    ~ToolSide() { close(Fd); }
+
+    void Write(const Bytes& bytes) { ASSERT_EQ(write(Fd, bytes.data(), bytes.size()), ssize_t(bytes.size())); }
+
+    // Reads until `count` bytes came or the line stayed quiet for `quiet`.
+    Bytes Read(std::size_t count, std::chrono::milliseconds quiet = 5s)
+    {
+        Bytes bytes(count);
+        std::size_t got = 0;
+        pollfd fd {Fd, POLLIN, 0};
+        while (got < count && poll(&fd, 1, static_cast<int>(quiet.count())) > 0) {
+            const ssize_t n = read(Fd, bytes.data() + got, count - got);
+            if (n <= 0)
+                break;
+            got += static_cast<std::size_t>(n);
+        }
+        bytes.resize(got);
+        return bytes;
+    }
+
+    const int Fd;
+};
+
+class Programs : public ::testing::Test {
+protected:
+    std::string LinkOf(int com) const { return Ports.Path() + "/COM" + std::to_string(com); }
+    std::string DumpOf(int com) const { return LinkOf(com) + ".json"; }
+
+    // ccsim on COM<com>, dumping what it receives, once its link is there.
+    std::unique_ptr<Process> StartSim(Args args, int com = 1)
+    {
+        args.insert(args.end(), {"--port", "COM" + std::to_string(com), "--dump", DumpOf(com)});
+        auto sim = std::make_unique<Process>(CCSIM_PATH, args);
+        EXPECT_TRUE(sim->WaitForOutput("COM" + std::to_string(com) + " is ")) << sim->Output();
+        return sim;
+    }
+
+    std::unique_ptr<Process> Ccdl(Args args)
+    {
+        args.insert(args.begin(), "download");
+        auto ccdl = std::make_unique<Process>(CCDL_PATH, args);
+        Exit = ccdl->WaitExit();
+        return ccdl;
+    }
+
+    nlohmann::json Dump(int com) const { return nlohmann::json::parse(std::ifstream(DumpOf(com))); }
+
+    testsupport::PortDirectory Ports;
+    int Exit = -1;
+};
+
+Bytes Ack(std::uint8_t code)
+{
+    return {0x7E, 0x01, 0x00, code};
+}
+
+struct Case {
+    Args Sim;
+    Args Ccdl;
+    int Exit;
+    std::string Err;            // in ccdl's standard error
+    std::vector<std::string> Log; // in the simulator's log; empty: no frame may come
+};
+
+TEST_F(Programs, CcdlDownloadsFaultsAndInputErrors)
+{
+    const Args quick = {"--timeout", "0.3", "--retries", "1"};
+    const std::vector<Case> cases = {
+        {{}, {}, 0, "COM1: 6/7 disconnect request sent, waiting for 03\nCOM1: done, 7 frames sent",
+         {"<- 7E 08 00 07 01 02 03 04 05 06 07", "<- 7E 03 00 08 02 FF", "link down"}},
+        {{}, {"--off", "1FF 0x2", "--parity", "odd", "--baud", "115200", "--line", "9600,none,8,2"}, 0,
+         "warning: off sequence: \"1FF\" is above FF and gives FF", {"<- 7E 03 00 04 FF 02", "<- 7E 03 00 08 00 06"}},
+        {{"--silent"}, quick, 1, "COM1: failed at 0/7 connect request: no answer 02 within 0.3 s after 2 frames",
+         {"not answered: silent"}},
+        {{"--drop-after", "2"}, quick, 1, "COM1: failed at 2/7 on: no answer 05", {"dropping after 2 frames"}},
+        // Each package that is not code 2 asks again at once: no 30 s wait.
+        {{"--garbage"}, {"--timeout", "30", "--retries", "1"}, 1,
+         "failed at 0/7 connect request: no answer 02 within 30 s after 2 frames; 2 other", {"garbage instead"}},
+        {{}, {"--port", "COM200"}, 1, "COM200: failed at 0/7 connect request: cannot open the port", {}},
+        {{}, {"--strict", "--video", "01 1G"}, 2, "video sequence: \"1G\" ends its number at 'G'", {}},
+        {{}, {"--frobnicate"}, 2, "--frobnicate", {}},
+        {{}, {"--parity", "maybe"}, 2, "--parity: \"maybe\" is none of odd|even|none|unset", {}},
+        {{}, {"--config", "/nonexistent/c.json"}, 2, "--config: cannot read /nonexistent/c.json", {}},
+    };
+    for (const auto& test : cases) {
+        const std::string name = test.Sim.empty() ? test.Ccdl.empty() ? "defaults" : test.Ccdl[0] : test.Sim[0];
+        auto sim = StartSim(test.Sim);
+        auto ccdl = Ccdl(test.Ccdl);
+        EXPECT_EQ(Exit, test.Exit) << name << "\n" << ccdl->Err();
+        EXPECT_NE(ccdl->Err().find(test.Err), std::string::npos) << name << "\n" << ccdl->Err();
+        for (const auto& line : test.Log)
+            EXPECT_TRUE(sim->WaitForOutput(line)) << name << "\n" << sim->Output();
+        if (test.Log.empty()) {
+            EXPECT_FALSE(sim->WaitForOutput("<-", 300ms)) << name << "\n" << sim->Output();
+        }
+        sim->Signal(SIGTERM); // takes its link away for the next case
+        EXPECT_EQ(sim->WaitExit(), 0);
+    }
+}
+
+// A configuration read back from one controller's dump goes to two ports at
+// once, each with its own summary; the port list shows the simulators.
+TEST_F(Programs, CcdlADumpReadBackGoesToSeveralPortsAsItWas)
+{
+    std::vector<std::unique_ptr<Process>> sims;
+    for (int com = 1; com <= 3; ++com)
+        sims.push_back(StartSim({}, com));
+    Ccdl({"--port", "COM1", "--off", "0a 0B", "--video", "", "--parity", "even", "--baud", "9600"});
+    ASSERT_EQ(Exit, 0);
+    auto original = Dump(1);
+    EXPECT_EQ(original["off"], "0A 0B");
+    EXPECT_EQ(original["baud"], 1);
+    original.erase("port");
+
+    auto ccdl = Ccdl({"--port", "COM3", "--port", "COM2", "--config", DumpOf(1), "--json"});
+    EXPECT_EQ(Exit, 0) << ccdl->Err();
+    std::istringstream lines(ccdl->Out());
+    std::string ports;
+    for (std::string line; std::getline(lines, line);) {
+        const auto json = nlohmann::json::parse(line);
+        EXPECT_EQ(json["result"], "done") << line;
+        EXPECT_EQ(json["framesSent"], 7) << line;
+        ports += json["port"].get<std::string>() + " ";
+    }
+    EXPECT_EQ(ports, "COM3 COM2 ");
+    for (int com = 2; com <= 3; ++com) {
+        auto copy = Dump(com);
+        copy.erase("port");
+        EXPECT_EQ(copy, original) << com;
+    }
+
+    Process list(CCDL_PATH, {"ports", "--json"}), version(CCDL_PATH, {"download", "--version"});
+    EXPECT_EQ(list.WaitExit() + version.WaitExit(), 0);
+    EXPECT_NE(list.Out().find("{\"port\":\"COM3\",\"device\":\"/dev/pts/"), std::string::npos) << list.Out();
+    EXPECT_EQ(version.Out().rfind("ccdl ", 0), 0u) << version.Out();
+}
+
+} // namespace
+
+TEST_F(Programs, CcsimAFrameInPiecesIsOneFrameAndNoiseIsNotAnswered)
+{
+    auto sim = StartSim({});
+    ToolSide tool(LinkOf(1));
+    tool.Write({0x55, 0xAA});
+    tool.Write({0x7E, 0x01});
+    tool.Write({0x00, 0x02});
+    EXPECT_EQ(tool.Read(4), Ack(2));
+    EXPECT_TRUE(tool.Read(1, 300ms).empty());
+    EXPECT_TRUE(sim->WaitForOutput("55 AA  not a frame")) << sim->Output();
+
+    // A frame cut short is given up when the line goes quiet, and the
+    // next whole frame is answered as usual.
+    tool.Write({0x7E, 0x05, 0x00, 0x04, 0x01});
+    EXPECT_TRUE(sim->WaitForOutput("incomplete frame, dropped")) << sim->Output();
+    tool.Write({0x7E, 0x01, 0x00, 0x03});
+    EXPECT_EQ(tool.Read(4), Ack(3));
+}
+
+// The other fault modes are tried by ccdl's tests.
+TEST_F(Programs, CcsimADelayedAnswerStillComesAndAStopDuringTheDelayIsNotHeldUp)
+{
+    auto sim = StartSim({"--delay", "300"}, 5);
+    ToolSide tool(LinkOf(5));
+    tool.Write(Ack(2));
+    EXPECT_EQ(tool.Read(4), Ack(2));
+    sim = StartSim({"--delay", "60000"}, 6);
+    ToolSide slow(LinkOf(6));
+    slow.Write(Ack(2));
+    ASSERT_TRUE(sim->WaitForOutput("in 60000 ms"));
+    EXPECT_TRUE(slow.Read(1, 300ms).empty());
+    sim->Signal(SIGTERM);
+    EXPECT_EQ(sim->WaitExit(10s), 0);
+}
+
+TEST_F(Programs, CcsimStopSignalsRemoveTheLinkAndExitZero)
+{
+    for (int signal : {SIGTERM, SIGINT}) {
+        auto sim = StartSim({});
+        ASSERT_TRUE(std::filesystem::is_symlink(LinkOf(1)));
+        sim->Signal(signal);
+        EXPECT_EQ(sim->WaitExit(), 0) << sim->Output();
+        EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(LinkOf(1)))) << "signal " << signal;
+        EXPECT_NE(sim->Output().find("removed"), std::string::npos);
+    }
+}
+
+// Runs beside a simulator on COM1 that must keep its link: a second one on
+// the taken port, bad options, the usage.
+TEST_F(Programs, CcsimExitCodesWithTheReasonAndTheLinksItLeaves)
+{
+    auto first = StartSim({});
+    const auto target = std::filesystem::read_symlink(LinkOf(1));
+    struct Case { Args args; int exit; const char* text; };
+    for (const Case& c : {Case{{"--port", "COM1"}, 1, "already exists"},
+                          Case{{"--delay", "soon"}, 2, "--delay: Value soon"},
+                          Case{{"--help"}, 0, "--drop-after N"}}) {
+        Process sim(CCSIM_PATH, c.args);
+        EXPECT_EQ(sim.WaitExit(), c.exit) << c.args[0];
+        EXPECT_NE(sim.Output().find(c.text), std::string::npos) << sim.Output();
+        EXPECT_EQ(std::filesystem::read_symlink(LinkOf(1)), target) << c.args[0];
+    }
+
+    // A killed simulator leaves a link to a pty that is gone.
+    std::filesystem::create_symlink("/dev/pts/does-not-exist", LinkOf(9));
+    auto third = StartSim({}, 9);
+    EXPECT_NE(std::filesystem::read_symlink(LinkOf(9)), "/dev/pts/does-not-exist");
+}
