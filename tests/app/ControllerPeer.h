@@ -37,7 +37,6 @@ public:
 
     // Every byte received, and the whole frames among them.
     const Bytes& Received() const { return Raw; }
-    const std::vector<Bytes>& Frames() const { return Complete; }
     std::vector<std::string> FrameTexts() const
     {
         std::vector<std::string> texts;

@@ -12,11 +12,6 @@ namespace {
 using testsupport::Bytes;
 using testsupport::Hex;
 
-Bytes Frame(const Bytes& command)
-{
-    return BuildServiceFrame(command.data(), static_cast<int>(command.size()));
-}
-
 TEST(ServiceFrame, RefusesCountsOutsideOneToTwenty)
 {
     const Bytes longest(MaxServiceCommand + 1, 0x55);
@@ -38,7 +33,7 @@ TEST(ServiceFrame, RandomCommandsKeepTheCheckAndSum)
         Bytes command(static_cast<std::size_t>(1 + round % MaxServiceCommand));
         for (auto& b : command)
             b = static_cast<std::uint8_t>(round % 7 == 0 ? 0xFF : byte(rng));
-        const Bytes frame = Frame(command);
+        const Bytes frame = BuildServiceFrame(command.data(), static_cast<int>(command.size()));
         const std::size_t L = command.size() + 7;
         ASSERT_EQ(frame.size(), L + 3);
         Bytes expected{0x7E, 0x10, static_cast<std::uint8_t>(L), 0x00, frame[4], 0xAB, 0x86, 0x00};

@@ -27,8 +27,7 @@ void ExpectPackageSettings(TLxCommDevice& device)
     EXPECT_TRUE(device.fGetUsePackage());
 }
 
-class MainWindow : public WindowOnPty {
-};
+using MainWindow = WindowOnPty;
 
 TEST_F(MainWindow, InitialStateAndTabOrder)
 {

@@ -8,11 +8,6 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-Bytes Parse(std::string_view text, std::size_t limit = 512)
-{
-    return ParseHexBytes(text, limit);
-}
-
 TEST(ParseHexBytes, EachBlankSeparatedTokenYieldsTheLowByteOfItsLeadingDigits)
 {
     const std::vector<std::pair<std::string, Bytes>> cases = {
@@ -32,14 +27,14 @@ TEST(ParseHexBytes, EachBlankSeparatedTokenYieldsTheLowByteOfItsLeadingDigits)
         {"-80000001 -1FFFFFF02", {0xFF, 0xFE}},
     };
     for (const auto& [text, bytes] : cases)
-        EXPECT_EQ(Parse(text), bytes) << text;
+        EXPECT_EQ(ParseHexBytes(text, 512), bytes) << text;
 }
 
 // The window's 512-byte limit is checked through the window.
 TEST(ParseHexBytes, StopsAtTheLimit)
 {
-    EXPECT_EQ(Parse("1 2 3", 2), (Bytes{1, 2}));
-    EXPECT_EQ(Parse("1 2 3", 0), Bytes{});
+    EXPECT_EQ(ParseHexBytes("1 2 3", 2), (Bytes{1, 2}));
+    EXPECT_EQ(ParseHexBytes("1 2 3", 0), Bytes{});
 }
 
 TEST(ChangedHexTokens, NamesEachTokenWhoseByteIsNotWhatItReads)
