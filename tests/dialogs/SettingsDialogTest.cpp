@@ -5,7 +5,6 @@
 
 #include <termios.h>
 
-#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -136,16 +135,14 @@ TEST(CheckEntries, RefusesEachFieldWithItsMessageInOrder)
 // exactly the ptys it registers (and whatever real ports the machine has).
 class SettingsDialog : public ::testing::Test {
 protected:
-    SettingsDialog() { device.fSetPortNo(Unlisted()); }
-
-    // A port number the enumeration does not list.
-    static int Unlisted()
+    // The component starts on a port number the enumeration does not list.
+    SettingsDialog()
     {
         const TCommSerialPortInfo ports;
         int number = 200;
         for (int i = 0; i < ports.PortList->Count(); ++i)
             number = std::max(number, TCommSerialPortInfo::PortNo(ports.PortList->Strings(i)) + 1);
-        return number;
+        device.fSetPortNo(number);
     }
 
     std::unique_ptr<Settings> Open(bool openOnOK = false)
