@@ -52,16 +52,6 @@ QLabel* Label(const About& about, const char* name)
     return label;
 }
 
-QString Text(const About& about, const char* name)
-{
-    return Label(about, name)->text();
-}
-
-QString U(const char* utf8)
-{
-    return QString::fromUtf8(utf8);
-}
-
 } // namespace
 
 // The texts in each language. A name too wide for its place is set
@@ -76,12 +66,12 @@ TEST(AboutBox, TextsInEachLanguageFitTheirPlaces)
                           Case{ltBig5, "關於 TLxCommDevice……", "版本: 1.3.3.5", "確定"}}) {
         AppLangAs language(c.type);
         const About about(nullptr, "TLxCommDevice");
-        EXPECT_EQ(about.windowTitle(), U(c.title));
-        EXPECT_EQ(Text(about, "LabelVersion"), U(c.version));
-        EXPECT_EQ(about.findChild<QPushButton*>("BnOK")->text(), U(c.ok));
+        EXPECT_EQ(about.windowTitle(), QString::fromUtf8(c.title));
+        EXPECT_EQ(Label(about, "LabelVersion")->text(), QString::fromUtf8(c.version));
+        EXPECT_EQ(about.findChild<QPushButton*>("BnOK")->text(), QString::fromUtf8(c.ok));
         EXPECT_EQ(about.font().pointSize(), AppLang.FontSize());
         // The mail link's hint is its mailto URL.
-        EXPECT_EQ(Label(about, "LabelEmail")->toolTip(), "mailto:" + Text(about, "LabelEmail"));
+        EXPECT_EQ(Label(about, "LabelEmail")->toolTip(), "mailto:" + Label(about, "LabelEmail")->text());
 
         EXPECT_LE(Label(about, "LabelCaption")->geometry().right(), Label(about, "LabelVersion")->x() - 4);
         const QLabel* line = Label(about, "LabelOSVer");
@@ -109,8 +99,8 @@ TEST(AboutBox, LinksOpenTheirAddressOnAClickAndEnterCloses)
     QTest::mouseClick(homepage, Qt::LeftButton);
     QTest::mouseClick(Label(about, "LabelEmail"), Qt::LeftButton);
     QTest::mouseClick(Label(about, "LabelVersion"), Qt::LeftButton);
-    EXPECT_EQ(desktop.Opened, (QList<QUrl>{QUrl(Text(about, "LabelHomepage")),
-                                           QUrl("mailto:" + Text(about, "LabelEmail"))}));
+    EXPECT_EQ(desktop.Opened, (QList<QUrl>{QUrl(homepage->text()),
+                                           QUrl("mailto:" + Label(about, "LabelEmail")->text())}));
     QTest::keyClick(&about, Qt::Key_Return);
     EXPECT_EQ(about.result(), QDialog::Accepted);
 }
@@ -139,9 +129,9 @@ TEST(AboutBox, ShowsThisMachinesSystemAndOrganisation)
     const About about(nullptr, "TLxCommDevice");
     saved ? setenv("ORGANIZATION", saved->c_str(), 1) : unsetenv("ORGANIZATION");
     TSysInfo info;
-    EXPECT_EQ(Text(about, "LabelOSVer"), QString::fromUtf8(About::OsVersionText(info).c_str()));
-    EXPECT_EQ(Text(about, "LabelUser"), QString::fromUtf8(info.RegOwner()));
-    EXPECT_EQ(Text(about, "LabelUserOrg"), "Acme Works");
+    EXPECT_EQ(Label(about, "LabelOSVer")->text(), QString::fromUtf8(About::OsVersionText(info).c_str()));
+    EXPECT_EQ(Label(about, "LabelUser")->text(), QString::fromUtf8(info.RegOwner()));
+    EXPECT_EQ(Label(about, "LabelUserOrg")->text(), "Acme Works");
 }
 
 // Qt's own buttons speak the process language.
@@ -152,7 +142,7 @@ TEST(QtTranslations, StandardButtonsFollowTheProcessLanguage)
         AppLangAs language(c.type);
         const std::unique_ptr<QTranslator> translator(LoadQtTranslations(*QCoreApplication::instance()));
         const QMessageBox box(QMessageBox::NoIcon, "", "", QMessageBox::Ok);
-        EXPECT_EQ(box.button(QMessageBox::Ok)->text(), U(c.ok)) << int(c.type);
+        EXPECT_EQ(box.button(QMessageBox::Ok)->text(), QString::fromUtf8(c.ok)) << int(c.type);
     }
 }
 
