@@ -103,12 +103,6 @@ public:
 
     void Notify(int NotifyType) { CommNotify(NotifyType); }
 
-    std::size_t Unread()
-    {
-        std::lock_guard guard(Lock);
-        return Source.size() - Taken;
-    }
-
     Bytes Sent()
     {
         std::lock_guard guard(Lock);
