@@ -178,7 +178,6 @@ TEST(ErrorText, EachLanguagesTexts)
         int Code;
         const char* Utf8;
     } cases[] = {
-        {ltEnglish, 9, "Cannot create COM port asynchronize read event"},
         {ltEnglish, 14, "Cannot close COM port write thread"},
         {ltEnglish, 0, "Unknown error"},
         {ltGbk, 8, "不能设置端口参数"},
