@@ -1,7 +1,6 @@
 #include "EngineSupport.h"
 
 #include <algorithm>
-#include <cstdio>
 
 namespace enginetest {
 

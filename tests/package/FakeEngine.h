@@ -13,6 +13,7 @@
 #include <cstring>
 #include <functional>
 #include <mutex>
+#include <set>
 #include <vector>
 
 #include "PackageCodec.h"
@@ -103,12 +104,6 @@ public:
 
     void Notify(int NotifyType) { CommNotify(NotifyType); }
 
-    std::size_t Unread()
-    {
-        std::lock_guard guard(Lock);
-        return Source.size() - Taken;
-    }
-
     Bytes Sent()
     {
         std::lock_guard guard(Lock);
@@ -128,51 +123,53 @@ private:
     Bytes Sink;
 };
 
-// Records the notifications a handler receives and lets a test wait for
-// them.
+// Records the notify values a handler receives, and from whom, and lets a
+// test wait for them.
 class NotifyLog {
 public:
-    struct Entry {
-        TObject* Sender;
-        int NotifyType;
-    };
-
     std::function<void(TObject*, int)> Handler()
     {
         return [this](TObject* Sender, int NotifyType) {
             {
                 std::lock_guard guard(Lock);
-                Entries.push_back({Sender, NotifyType});
+                Types.push_back(NotifyType);
+                Senders.insert(Sender);
             }
             Changed.notify_all();
         };
     }
 
-    std::vector<Entry> Snapshot()
+    std::vector<int> Snapshot()
     {
         std::lock_guard guard(Lock);
-        return Entries;
+        return Types;
     }
 
-    std::size_t Size() { return Snapshot().size(); }
+    // Everyone who sent a notification.
+    std::set<TObject*> From()
+    {
+        std::lock_guard guard(Lock);
+        return Senders;
+    }
 
     void Clear()
     {
         std::lock_guard guard(Lock);
-        Entries.clear();
+        Types.clear();
     }
 
     // True when `count` entries arrived within the timeout.
     bool WaitForSize(std::size_t count, std::chrono::milliseconds timeout = 10s)
     {
         std::unique_lock guard(Lock);
-        return Changed.wait_for(guard, timeout, [&] { return Entries.size() >= count; });
+        return Changed.wait_for(guard, timeout, [&] { return Types.size() >= count; });
     }
 
 private:
     std::mutex Lock;
     std::condition_variable Changed;
-    std::vector<Entry> Entries;
+    std::vector<int> Types;
+    std::set<TObject*> Senders;
 };
 
 } // namespace packagetest

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+#include <numeric>
 #include <random>
 
 #include "FakeEngine.h"
@@ -25,16 +28,10 @@ Bytes RandomBytes(std::mt19937& rng, std::size_t n, const TFrameMarks& marks)
 
 TFrameMarks DistinctMarks(std::mt19937& rng)
 {
-    std::uniform_int_distribution<int> byte(0, 255);
-    TFrameMarks m;
-    m.Head = static_cast<unsigned char>(byte(rng));
-    do
-        m.Tail = static_cast<unsigned char>(byte(rng));
-    while (m.Tail == m.Head);
-    do
-        m.Ctrl = static_cast<unsigned char>(byte(rng));
-    while (m.Ctrl == m.Head || m.Ctrl == m.Tail);
-    return m;
+    std::array<unsigned char, 256> bytes;
+    std::iota(bytes.begin(), bytes.end(), 0);
+    std::shuffle(bytes.begin(), bytes.end(), rng);
+    return {bytes[0], bytes[1], bytes[2]};
 }
 
 } // namespace

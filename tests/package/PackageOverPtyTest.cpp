@@ -5,40 +5,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-
 #include "FakeEngine.h"
 #include "PtyPort.h"
 
 using namespace OrvekComm32;
 using namespace packagetest;
-
-namespace {
-
-struct PtyRig {
-    explicit PtyRig(TCommPackageType type)
-    {
-        Engine.UsePortNo(Pty.ComNumber());
-        Layer = std::make_unique<TCommPackage>(&Engine);
-        Layer->fSetPkgSz(8192);
-        Layer->fSetPkgType(type);
-        Engine.Open();
-        Layer->fSetActive(true);
-    }
-
-    ~PtyRig()
-    {
-        Layer->fSetActive(false);
-        Engine.Close();
-    }
-
-    testsupport::PortDirectory Ports;
-    testsupport::PtyPort Pty {13};
-    TComm32 Engine;
-    std::unique_ptr<TCommPackage> Layer;
-};
-
-} // namespace
 
 // A package more than the engine's 8191-byte transmit queue takes at once
 // goes out bare in the time-out type and framed in the head-tail type. The
@@ -50,10 +21,17 @@ TEST(PackageOverPty, PackagesAreHandedOverAsTheEngineTakesThem)
     for (std::size_t i = 0; i < data.size(); ++i)
         data[i] = static_cast<std::uint8_t>(i * 7 + i / 256);
     for (const TCommPackageType type : {cptFrameTimeout, cptFrameHeadTail}) {
-        PtyRig rig(type);
-        ASSERT_TRUE(rig.Engine.Active);
-        ASSERT_EQ(rig.Layer->WritePackage(data.data(), 8192), 8192u);
+        testsupport::PortDirectory ports;
+        testsupport::PtyPort pty {13};
+        TComm32 engine; // closed by its destructor, after the layer has gone
+        engine.UsePortNo(pty.ComNumber());
+        TCommPackage layer(&engine);
+        layer.fSetPkgSz(8192);
+        layer.fSetPkgType(type);
+        engine.Open();
+        layer.fSetActive(true);
+        ASSERT_EQ(layer.WritePackage(data.data(), 8192), 8192u);
         const Bytes expected = type == cptFrameTimeout ? data : Framed(data);
-        EXPECT_EQ(rig.Pty.ReadExactly(expected.size()), expected) << "type " << type;
+        EXPECT_EQ(pty.ReadExactly(expected.size()), expected) << "type " << type;
     }
 }
