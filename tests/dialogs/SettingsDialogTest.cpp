@@ -328,8 +328,9 @@ TEST_F(SettingsDialog, OkOpensWhenAskedOrWhenTheComponentWasOpen)
         ClickOK(*dialog);
         ASSERT_EQ(dialog->result(), QDialog::Accepted);
         EXPECT_EQ(device.fGetActive(), step.active) << step.baud;
-        if (step.active)
+        if (step.active) {
             EXPECT_EQ(LineSpeed(com7.SlaveFd()), step.speed);
+        }
     }
     EXPECT_TRUE(boxes.Boxes().empty());
 }
