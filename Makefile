@@ -5,6 +5,8 @@
 #               build, and a bounded run of each fuzz target
 #   make check  the normal build's tests only (quick, for development)
 #   make bench  build and print the benchmark figures
+#   make test-drivers  the serial library on real kernel drivers, in a QEMU
+#               guest (scripts/rig.sh); make test runs it last
 # The sanitizer runs shrink the soak tests' counts (CCDL_SOAK_SCALE), keeping
 # their shape.
 
@@ -12,9 +14,10 @@ BUILD   ?= build
 JOBS    ?= 2
 FUZZ_SECONDS ?= 30
 GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
-CTEST   := ctest --output-on-failure -j $(JOBS)
+# The driver tests run in their own guest, through test-drivers only.
+CTEST   := ctest --output-on-failure -j $(JOBS) -LE drivers
 
-.PHONY: all setup build check test test-asan test-tsan fuzz run bench clean
+.PHONY: all setup build check test test-asan test-tsan fuzz test-drivers run bench clean
 
 all: build
 
@@ -33,7 +36,7 @@ build: setup
 check: build
 	cd $(BUILD) && $(CTEST)
 
-test: check test-asan test-tsan fuzz
+test: check test-asan test-tsan fuzz test-drivers
 
 test-asan: setup
 	$(call configure,build-asan,-DCCDL_SANITIZE=address)
@@ -54,6 +57,11 @@ fuzz: setup
 	cmake --build build-fuzz -j $(JOBS) --target fuzz_targets
 	scripts/fuzz.sh build-fuzz $(FUZZ_SECONDS)
 
+test-drivers: setup
+	$(call configure,$(BUILD),)
+	cmake --build $(BUILD) -j $(JOBS) --target drivers_tests ccsim
+	scripts/test-drivers.sh $(BUILD)
+
 run: build
 	@scripts/run.sh $(BUILD)
 
@@ -61,4 +69,4 @@ bench: build
 	@scripts/bench.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) build-asan build-tsan build-fuzz
+	rm -rf $(BUILD) build-asan build-tsan build-fuzz build-drivers

@@ -125,6 +125,7 @@ mkdir -p "$job"
 # --- wiring and boot -------------------------------------------------------
 
 # ttyS3 and the adapter meet in the relay; the relay listens, QEMU connects.
+rm -f "$dir/usb.sock" "$dir/uart3.sock"
 python3 "$root/scripts/rig-relay.py" "$dir/usb.sock" "$dir/uart3.sock" &
 relay_pid=$!
 for _ in $(seq 50); do
