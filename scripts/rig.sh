@@ -167,7 +167,7 @@ if [[ ! -f $job/status ]]; then
         cat "$dir/qemu.log" >&2
     fi
     echo "rig: last lines of the guest's console:" >&2
-    tail -n 20 "$dir/console.log" >&2 2>/dev/null
+    tail -n 20 "$dir/console.log" >&2 2>/dev/null || true
     exit 125
 fi
 exit "$(cat "$job/status")"
