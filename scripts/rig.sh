@@ -30,7 +30,8 @@ job=$dir/job
 timeout_s=${RIG_TIMEOUT:-240}
 # The modules the guest loads, besides their dependencies. The 8250 UART
 # driver is built into Debian's kernel.
-wanted_modules=(virtio_pci 9pnet_virtio 9p xhci_pci usbserial ftdi_sio)
+# overlay gives the guest a writable /tmp that still shows the host's.
+wanted_modules=(virtio_pci 9pnet_virtio 9p overlay xhci_pci usbserial ftdi_sio)
 
 fail() {
     echo "rig: $*" >&2
@@ -90,9 +91,11 @@ fetch_kernel() {
         add_module "$module" "$work/root/lib/modules"
     done
     printf '%s\n' "${order[@]}" >"$cache/modules/order"
+    echo "${wanted_modules[*]}" >"$cache/wanted"
 }
 
-[[ -f $cache/vmlinuz && -f $cache/modules/order ]] || fetch_kernel
+[[ -f $cache/vmlinuz && -f $cache/modules/order && "$(cat "$cache/wanted" 2>/dev/null)" == "${wanted_modules[*]}" ]] ||
+    fetch_kernel
 
 # --- initramfs: busybox, the modules and the init, made for every run ----
 
@@ -162,6 +165,8 @@ printf 'rig: the guest ran %d.%01d s\n' $((elapsed_ms / 1000)) $((elapsed_ms % 1
 if [[ ! -f $job/status ]]; then
     if ((qemu_status == 124 || qemu_status == 137)); then
         echo "rig: the guest did not finish within $timeout_s s" >&2
+    elif ((qemu_status == 0)); then
+        echo "rig: the guest stopped without running the command" >&2
     else
         echo "rig: QEMU could not start the guest (status $qemu_status):" >&2
         cat "$dir/qemu.log" >&2

@@ -28,10 +28,7 @@
 #include <thread>
 
 #include "DefaultDownload.h"
-#include "EngineHelpers.h"
-#include "LineSettings.h"
 #include "MessageBoxes.h"
-#include "Notifications.h"
 #include "ProcessResources.h"
 #include "PtyPort.h"
 #include "TComm32.h"
@@ -41,7 +38,7 @@
 extern char** environ;
 
 using namespace OrvekComm32;
-using namespace enginetest;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -78,8 +75,36 @@ std::string RandomBytes(std::size_t count, unsigned seed)
 
 void Configure(TComm32& engine, int com, std::uint32_t rate = 115200)
 {
-    UsePort(engine, com);
+    engine.PortNo = com;
+    std::snprintf(engine.DeviceName, sizeof engine.DeviceName, TComm32::Fmt_COMn, com);
     engine.DCB.BaudRate = rate;
+}
+
+// Polls `condition` every millisecond until it holds or `timeout` passed.
+template <typename Condition>
+bool PollFor(Condition condition, std::chrono::milliseconds timeout = 5s)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(1ms);
+    }
+    return true;
+}
+
+std::string ReadFromEngine(TComm32& engine, std::size_t wanted, std::chrono::milliseconds timeout = 5s)
+{
+    std::string got(wanted, '\0');
+    std::size_t have = 0;
+    PollFor(
+        [&] {
+            have += static_cast<std::size_t>(engine.Read(got.data() + have, static_cast<long>(wanted - have)));
+            return have == wanted;
+        },
+        timeout);
+    got.resize(have);
+    return got;
 }
 
 void Send(TComm32& engine, const std::string& bytes)
@@ -192,20 +217,19 @@ TEST(Drivers, TransmitEmptyComesOnceAfterTheLastChunk)
 {
     for (const TCable& cable : {Uarts, UsbAdapter}) {
         SCOPED_TRACE(cable.Device);
-        Notifications seen;  // outlives the engines, which notify as they close
+        std::atomic<int> transmitEmpty{0};  // outlives the engines, which notify as they close
         TComm32 a, b;
         Configure(a, cable.Com);
         Configure(b, cable.PeerCom);
-        seen.Attach(a);
+        a.OnCommNotify = [&](TObject*, int type) { transmitEmpty += (type & EV_TXEMPTY) ? 1 : 0; };
         a.Open();
         b.Open();
-        seen.Clear();
         const std::string bytes = RandomBytes(1000, 3);
         Send(a, bytes);
         EXPECT_TRUE(ReadFromEngine(b, bytes.size()) == bytes);
-        EXPECT_TRUE(seen.WaitFor([](const auto& record) { return Notifications::CountWith(record, EV_TXEMPTY) > 0; }));
+        EXPECT_TRUE(PollFor([&] { return transmitEmpty > 0; }));
         std::this_thread::sleep_for(500ms);  // room for a second, wrong report
-        EXPECT_EQ(seen.CountWith(EV_TXEMPTY), 1u);
+        EXPECT_EQ(transmitEmpty, 1);
     }
 }
 
@@ -317,10 +341,10 @@ private:
 int OpenRaw(const std::string& path)
 {
     const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    DCB dcb{};
-    dcb.BaudRate = 115200;
-    dcb.ByteSize = 8;
-    EXPECT_TRUE(fd >= 0 && Platform::ApplyLineSettings(fd, dcb)) << path;
+    termios2 raw{};
+    raw.c_cflag = CS8 | CREAD | CLOCAL | BOTHER;
+    raw.c_ispeed = raw.c_ospeed = 115200;
+    EXPECT_TRUE(fd >= 0 && ioctl(fd, TCSETS2, &raw) == 0) << path;
     return fd;
 }
 
