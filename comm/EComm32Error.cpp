@@ -1,5 +1,5 @@
 // The engine's exception and its message texts in the three languages.
-#include "TComm32.h"
+#include "EComm32Error.h"
 
 #include <cstddef>
 #include <iterator>

@@ -74,7 +74,6 @@ std::shared_ptr<Platform::TSerialPort> TComm32::OpenPort(Platform::TOpenFailure&
 
 long TComm32::Read(void* Buf, long Size)
 {
-    std::lock_guard guard(InQueue->Guard);
     return InQueue->Out(static_cast<char*>(Buf), Size);
 }
 
@@ -82,11 +81,7 @@ long TComm32::Write(const void* Buf, long Size)
 {
     if (DisableWrite)
         return 0;
-    long accepted;
-    {
-        std::lock_guard guard(OutQueue->Guard);
-        accepted = OutQueue->In(static_cast<const char*>(Buf), Size);
-    }
+    const long accepted = OutQueue->In(static_cast<const char*>(Buf), Size);
     _SignalWriteRequest();
     return accepted;
 }
@@ -95,11 +90,7 @@ long TComm32::Command(const char* Cmd)
 {
     if (!Cmd)
         return 0;
-    long accepted;
-    {
-        std::lock_guard guard(OutQueue->Guard);
-        accepted = OutQueue->In(Cmd, static_cast<long>(std::strlen(Cmd)));
-    }
+    const long accepted = OutQueue->In(Cmd, static_cast<long>(std::strlen(Cmd)));
     _SignalWriteRequest();
     return accepted;
 }
@@ -201,6 +192,10 @@ void TComm32::Open()
         if (!WriteRequestEvent.load() || !WriteStopEvent)
             code = EComm32Error::ecWriteEvent;
     }
+    // A write thread that outlived its Close still holds the chunk; the new
+    // one starts with a chunk of its own.
+    if (WriteWorker && WriteWorker->Alive.load(std::memory_order_acquire))
+        Chunk = std::make_shared<TChunk>();
     _KeepStrayWorkers();
     if (!code && !_StartWorker(ReadWorker, _ReadThread, ReadStopEvent, true))
         code = EComm32Error::ecReadThread;

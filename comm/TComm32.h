@@ -16,98 +16,17 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
+#include "CommTypes.h"
+#include "EComm32Error.h"
 #include "Exception.h"
 #include "TCommQueue.h"
 #include "TEvent.h"
 #include "TObject.h"
 
 namespace OrvekComm32 {
-
-// The line settings record, with the field names and layout of the device
-// control block the engine was designed around (28 bytes).
-struct DCB {
-    std::uint32_t DCBlength;
-    std::uint32_t BaudRate;
-    std::uint32_t fBinary : 1;
-    std::uint32_t fParity : 1;
-    std::uint32_t fOutxCtsFlow : 1;
-    std::uint32_t fOutxDsrFlow : 1;
-    std::uint32_t fDtrControl : 2;
-    std::uint32_t fDsrSensitivity : 1;
-    std::uint32_t fTXContinueOnXoff : 1;
-    std::uint32_t fOutX : 1;
-    std::uint32_t fInX : 1;
-    std::uint32_t fErrorChar : 1;
-    std::uint32_t fNull : 1;
-    std::uint32_t fRtsControl : 2;
-    std::uint32_t fAbortOnError : 1;
-    std::uint32_t fDummy2 : 17;
-    std::uint16_t wReserved;
-    std::uint16_t XonLim;
-    std::uint16_t XoffLim;
-    std::uint8_t ByteSize;
-    std::uint8_t Parity;
-    std::uint8_t StopBits;
-    char XonChar;
-    char XoffChar;
-    char ErrorChar;
-    char EofChar;
-    char EvtChar;
-    std::uint16_t wReserved1;
-};
-static_assert(sizeof(DCB) == 28);
-
-// fDtrControl / fRtsControl values
-constexpr unsigned DTR_CONTROL_DISABLE = 0, DTR_CONTROL_ENABLE = 1, DTR_CONTROL_HANDSHAKE = 2;
-constexpr unsigned RTS_CONTROL_DISABLE = 0, RTS_CONTROL_ENABLE = 1, RTS_CONTROL_HANDSHAKE = 2,
-                   RTS_CONTROL_TOGGLE = 3;
-
-// Event mask bits, as reported in NotifyType.
-constexpr int EV_RXCHAR = 0x0001, EV_RXFLAG = 0x0002, EV_TXEMPTY = 0x0004, EV_CTS = 0x0008,
-              EV_DSR = 0x0010, EV_RLSD = 0x0020, EV_ERR = 0x0080, EV_RING = 0x0100,
-              EV_RX80FULL = 0x0400;
-
-// Modem status word bits.
-constexpr std::uint32_t MS_CTS_ON = 0x10, MS_DSR_ON = 0x20, MS_RING_ON = 0x40, MS_RLSD_ON = 0x80;
-
-// EscapeCommFunction functions.
-constexpr unsigned long SETXOFF = 1, SETXON = 2, SETRTS = 3, CLRRTS = 4, SETDTR = 5, CLRDTR = 6,
-                        SETBREAK = 8, CLRBREAK = 9;
-
-class EComm32Error : public Exception {
-public:
-    enum TErrorCode : std::uint8_t {
-        ecNone = 0,
-        ecOutOfMemory = 1,
-        ecReadBuffer = 2,
-        ecWriteBuffer = 3,
-        ecOpenPort = 4,
-        ecSetCommMask = 5,
-        ecSetupComm = 6,
-        ecGetCommState = 7,
-        ecSetCommState = 8,
-        ecReadEvent = 9,
-        ecWriteEvent = 10,
-        ecReadThread = 11,
-        ecWriteThread = 12,
-        ecCloseReadThread = 13,
-        ecCloseWriteThread = 14,
-    };
-
-    // The message is the code's text in the process language.
-    explicit EComm32Error(TErrorCode code);
-    // The same, keeping the system's reason beside it (errno and a text
-    // such as "/dev/ttyS0: Permission denied").
-    EComm32Error(TErrorCode code, int osError, std::string osReason);
-
-    TErrorCode ErrorCode;
-    int OsError = 0;          // errno of the failing system call, 0 if none
-    std::string OsReason;     // device path and system text, empty if none
-};
 
 namespace Platform {
 class TSerialPort;
@@ -187,6 +106,14 @@ private:
         std::atomic<bool> Alive{false};
     };
     struct TThreadContext;
+    // The chunk the write thread took from OutQueue, kept with the engine
+    // so that neither Close nor a hang-up drops it: the next write thread
+    // finishes it first. One write thread at a time uses it.
+    struct TChunk {
+        char Bytes[256];
+        long Count = 0;     // bytes in the chunk
+        long Written = 0;   // bytes of it written
+    };
 
     static void _ReadThread(void* context);
     static void _WriteThread(void* context);
@@ -198,6 +125,7 @@ private:
     bool _CurrentWorkerAlive() const;
     void _KeepStrayWorkers();
     void _SignalWriteRequest();
+    bool _CtsAllowsOutput() const;
 
     // The open port; empty while closed. The timer thread reads it beside
     // the owner, hence the atomic holder.
@@ -206,6 +134,7 @@ private:
     // Workers of earlier opens that had not ended when their Close gave up
     // waiting; the destructor waits for them.
     std::vector<std::shared_ptr<TWorker>> StrayWorkers;
+    std::shared_ptr<TChunk> Chunk = std::make_shared<TChunk>();
     std::shared_ptr<Platform::TCommEvent> ReadStopEvent, WriteStopEvent, TimerStopEvent;
     // Signalled by Write and Command, which the package layer may call on a
     // notifying thread while the owner closes: hence the atomic holder.

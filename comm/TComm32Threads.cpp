@@ -16,7 +16,6 @@ namespace {
 
 constexpr std::uint32_t ReadThreadMask = 0x04BF;
 constexpr long TransferSize = 2048;
-constexpr long ChunkSize = 256;
 // A port that keeps failing its waits (unplugged, hung up) gets at most one
 // pass per this many milliseconds.
 constexpr int FailedPassPaceMs = 50;
@@ -31,6 +30,7 @@ struct TComm32::TThreadContext {
     std::shared_ptr<TSerialPort> Port;
     std::shared_ptr<TCommEvent> Stop;
     std::shared_ptr<TCommEvent> WriteRequest;
+    std::shared_ptr<TChunk> Chunk;
 };
 
 bool TComm32::_StartWorker(std::shared_ptr<TWorker>& worker, void (*procedure)(void*),
@@ -41,7 +41,7 @@ bool TComm32::_StartWorker(std::shared_ptr<TWorker>& worker, void (*procedure)(v
     // Alive from here, not from the thread's first step: a Close right after
     // Open must wait for a thread that has not yet been scheduled.
     worker->Alive.store(true, std::memory_order_release);
-    auto* context = new TThreadContext{this, worker, Handle.load(), std::move(stop), WriteRequestEvent.load()};
+    auto* context = new TThreadContext{this, worker, Handle.load(), std::move(stop), WriteRequestEvent.load(), Chunk};
     const auto priority = highestPriority ? Platform::TThreadPriority::Highest : Platform::TThreadPriority::Normal;
     if (Platform::StartWorkerThread(procedure, context, priority))
         return true;
@@ -82,14 +82,17 @@ bool TComm32::_ReadPass(TSerialPort& port, const TCommEvent& stop, char* transfe
         _ReceiveWaitingBytes(port, transfer);
     if (mask & (EV_CTS | EV_DSR | EV_RLSD)) {
         std::uint32_t status;
-        if (port.GetCommModemStatus(status))
-            ModemStatus.store(status);
+        // ModemStatus is the one record of the lines last seen: of the read
+        // thread and the timer tick, whichever moves its carrier bit reports
+        // the change, the other finds nothing new.
+        if (port.GetCommModemStatus(status) && !((ModemStatus.exchange(status) ^ status) & MS_RLSD_ON))
+            mask &= ~static_cast<std::uint32_t>(EV_RLSD);
         if ((mask & EV_CTS) && DCB.fOutxCtsFlow && (ModemStatus.load() & MS_CTS_ON))
             mask |= EV_TXEMPTY;
         if (mask & EV_RLSD)
             RingCounter.store(0);
     }
-    if ((mask & EV_TXEMPTY) && ((ModemStatus.load() & MS_CTS_ON) || !DCB.fOutxCtsFlow)) {
+    if ((mask & EV_TXEMPTY) && _CtsAllowsOutput()) {
         if (OutQueue->Count() > 0)
             mask &= ~static_cast<std::uint32_t>(EV_TXEMPTY);
         _SignalWriteRequest();
@@ -116,43 +119,55 @@ void TComm32::_ReceiveWaitingBytes(TSerialPort& port, char* transfer)
         const long got = port.ReadFile(transfer, std::min(waiting, TransferSize));
         if (got <= 0)
             return;
-        {
-            std::lock_guard guard(InQueue->Guard);
-            InQueue->In(transfer, got);  // what does not fit is dropped
-        }
+        InQueue->In(transfer, got);  // what does not fit is dropped
         waiting -= got;
     }
 }
 
+bool TComm32::_CtsAllowsOutput() const
+{
+    return (ModemStatus.load() & MS_CTS_ON) || !DCB.fOutxCtsFlow;
+}
+
+// A chunk is written in the pass that takes it. After a whole chunk, when
+// the driver says its output queue is empty, the next chunk is taken at
+// once; only while the driver still holds bytes, or after the last chunk,
+// does the thread wait for the read thread's transmit-empty.
 void TComm32::_WriteThread(void* start)
 {
     auto* context = static_cast<TThreadContext*>(start);
     const auto worker = context->Worker;
+    TComm32& engine = *context->Engine;
+    TSerialPort& port = *context->Port;
     TCommEvent& stop = *context->Stop;
     TCommEvent& request = *context->WriteRequest;
-    TCommQueue& queue = *context->Engine->OutQueue;
-    char chunk[ChunkSize];
-    long inChunk = 0;
-    long written = 0;
+    TChunk& chunk = *context->Chunk;
+    bool ready = chunk.Written < chunk.Count;  // a chunk left by the last Close goes first
     while (worker->Run.load(std::memory_order_acquire)) {
-        if (Platform::WaitForEither(stop, request, -1) != 1 || !worker->Run.load(std::memory_order_acquire))
-            break;
-        request.Reset();
-        if (written < inChunk) {
-            long put = 0;
-            const auto result = context->Port->WriteFile(chunk + written, inChunk - written, stop, put);
-            written += put;
-            if (result == TSerialPort::TWriteResult::Stopped || !worker->Run.load(std::memory_order_acquire))
+        if (!ready) {
+            if (Platform::WaitForEither(stop, request, -1) != 1 || !worker->Run.load(std::memory_order_acquire))
                 break;
-            sched_yield();
-        } else if (queue.Count() > 0) {
-            written = 0;
-            {
-                std::lock_guard guard(queue.Guard);
-                inChunk = queue.Out(chunk, ChunkSize);
-            }
-            request.Set();
+            request.Reset();
         }
+        ready = false;
+        if (chunk.Written == chunk.Count) {
+            chunk.Written = 0;
+            chunk.Count = engine.OutQueue->Out(chunk.Bytes, sizeof chunk.Bytes);
+            if (chunk.Count == 0)
+                continue;
+        }
+        long put = 0;
+        const auto result = port.WriteFile(chunk.Bytes + chunk.Written, chunk.Count - chunk.Written, stop, put);
+        chunk.Written += put;
+        if (result == TSerialPort::TWriteResult::Stopped || !worker->Run.load(std::memory_order_acquire))
+            break;
+        sched_yield();
+        if (result != TSerialPort::TWriteResult::Done)
+            continue;  // the rest of the chunk waits for the next request
+        if (engine.OutQueue->Count() > 0 && engine._CtsAllowsOutput() && port.OutputQueueEmpty())
+            ready = true;
+        else
+            port.ReportTransmitEmpty();
     }
     delete context;
     worker->Alive.store(false, std::memory_order_release);
@@ -176,12 +191,14 @@ void TComm32::fmsgCommTimer()
     const auto port = Handle.load();
     std::uint32_t fresh = 0;
     const bool known = port && port->GetCommModemStatus(fresh);
-    if (known && ((fresh ^ ModemStatus.load()) & MS_RLSD_ON)) {
-        if (fresh & MS_RLSD_ON)
-            ModemStatus.fetch_or(MS_RLSD_ON);
-        else
-            ModemStatus.fetch_and(~MS_RLSD_ON);
-        CommNotify(EV_RLSD);
+    if (known) {
+        // Moves only the carrier bit, and reports only when this tick moved
+        // it: the read thread may have seen the same change.
+        std::uint32_t seen = ModemStatus.load();
+        while (((seen ^ fresh) & MS_RLSD_ON) && !ModemStatus.compare_exchange_weak(seen, seen ^ MS_RLSD_ON)) {
+        }
+        if ((seen ^ fresh) & MS_RLSD_ON)
+            CommNotify(EV_RLSD);
     }
     if (RingCounter.load() < RingInterval) {
         RingCounter.fetch_add(1);

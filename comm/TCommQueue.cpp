@@ -4,7 +4,7 @@
 #include <cstring>
 #include <new>
 
-#include "TComm32.h"
+#include "EComm32Error.h"
 
 namespace OrvekComm32 {
 
@@ -26,9 +26,9 @@ TCommQueue::~TCommQueue()
 
 void TCommQueue::fSetBufSize(long Size)
 {
-    std::lock_guard guard(Guard);
-    Head.store(0, std::memory_order_relaxed);
-    Tail.store(0, std::memory_order_relaxed);
+    std::lock_guard guard(Lock);
+    Head = 0;
+    Tail = 0;
     if (Size <= 0) {
         _Release();
         return;
@@ -37,45 +37,45 @@ void TCommQueue::fSetBufSize(long Size)
     if (!storage)
         throw EComm32Error(EComm32Error::ecOutOfMemory);
     _Release();
-    this->Size.store(Size, std::memory_order_release);  // pairs with the acquire loads in fGetSize
-    Buffer.store(storage, std::memory_order_release);   // pairs with the acquire loads of Buffer below
+    this->Size = Size;
+    Buffer = storage;
 }
 
 void TCommQueue::_Release()
 {
-    delete[] Buffer.exchange(nullptr, std::memory_order_acq_rel);
+    delete[] Buffer;
+    Buffer = nullptr;
 }
 
 void TCommQueue::Purge()
 {
-    std::lock_guard guard(Guard);
-    Head.store(0, std::memory_order_relaxed);
-    Tail.store(0, std::memory_order_relaxed);
+    std::lock_guard guard(Lock);
+    Head = 0;
+    Tail = 0;
+}
+
+long TCommQueue::fGetSize() const
+{
+    std::lock_guard guard(Lock);
+    return Size;
 }
 
 bool TCommQueue::HasStorage() const
 {
-    return Buffer.load(std::memory_order_acquire) != nullptr;
+    std::lock_guard guard(Lock);
+    return Buffer != nullptr;
 }
 
 long TCommQueue::Count() const
 {
-    if (!HasStorage())
-        return 0;
-    const long size = Size.load(std::memory_order_relaxed);
-    const long head = Head.load(std::memory_order_acquire);  // pairs with the release store in Out
-    const long tail = Tail.load(std::memory_order_acquire);  // pairs with the release store in In
-    return (tail - head + size) % size;
+    std::lock_guard guard(Lock);
+    return Buffer ? (Tail - Head + Size) % Size : 0;
 }
 
 long TCommQueue::Room() const
 {
-    if (!HasStorage())
-        return 0;
-    const long size = Size.load(std::memory_order_relaxed);
-    const long head = Head.load(std::memory_order_acquire);  // pairs with the release store in Out
-    const long tail = Tail.load(std::memory_order_acquire);  // pairs with the release store in In
-    return (head - tail + size - 1) % size;
+    std::lock_guard guard(Lock);
+    return Buffer ? (Head - Tail + Size - 1) % Size : 0;
 }
 
 long TCommQueue::In(const char* Byte)
@@ -90,37 +90,31 @@ long TCommQueue::Out(char* Byte)
 
 long TCommQueue::In(const char* Data, long Count)
 {
-    char* const buffer = Buffer.load(std::memory_order_acquire);  // pairs with the release store in fSetBufSize
-    if (!buffer || !Data || Count < 1)
+    std::lock_guard guard(Lock);
+    if (!Buffer || !Data || Count < 1)
         return 0;
-    const long size = Size.load(std::memory_order_relaxed);
-    const long tail = Tail.load(std::memory_order_relaxed);  // our own index
-    const long head = Head.load(std::memory_order_acquire);  // pairs with the release store in Out: those bytes are free
-    const long n = std::min(Count, (head - tail + size - 1) % size);
+    const long n = std::min(Count, (Head - Tail + Size - 1) % Size);
     if (n <= 0)
         return 0;
-    const long first = std::min(n, size - tail);
-    std::memcpy(buffer + tail, Data, static_cast<std::size_t>(first));
-    std::memcpy(buffer, Data + first, static_cast<std::size_t>(n - first));
-    Tail.store((tail + n) % size, std::memory_order_release);  // pairs with the acquire load of Tail in Out
+    const long first = std::min(n, Size - Tail);
+    std::memcpy(Buffer + Tail, Data, static_cast<std::size_t>(first));
+    std::memcpy(Buffer, Data + first, static_cast<std::size_t>(n - first));
+    Tail = (Tail + n) % Size;
     return n;
 }
 
 long TCommQueue::Out(char* Data, long Count)
 {
-    char* const buffer = Buffer.load(std::memory_order_acquire);  // pairs with the release store in fSetBufSize
-    if (!buffer || !Data || Count < 1)
+    std::lock_guard guard(Lock);
+    if (!Buffer || !Data || Count < 1)
         return 0;
-    const long size = Size.load(std::memory_order_relaxed);
-    const long head = Head.load(std::memory_order_relaxed);  // our own index
-    const long tail = Tail.load(std::memory_order_acquire);  // pairs with the release store in In: those bytes are written
-    const long n = std::min(Count, (tail - head + size) % size);
+    const long n = std::min(Count, (Tail - Head + Size) % Size);
     if (n <= 0)
         return 0;
-    const long first = std::min(n, size - head);
-    std::memcpy(Data, buffer + head, static_cast<std::size_t>(first));
-    std::memcpy(Data + first, buffer, static_cast<std::size_t>(n - first));
-    Head.store((head + n) % size, std::memory_order_release);  // pairs with the acquire load of Head in In
+    const long first = std::min(n, Size - Head);
+    std::memcpy(Data, Buffer + Head, static_cast<std::size_t>(first));
+    std::memcpy(Data + first, Buffer, static_cast<std::size_t>(n - first));
+    Head = (Head + n) % Size;
     return n;
 }
 

@@ -1,15 +1,13 @@
 #pragma once
-// A byte ring shared by one producer and one consumer without a lock. A
-// queue of Size bytes holds at most Size - 1 bytes.
+// A byte ring shared by one producer and one consumer. A queue of Size
+// bytes holds at most Size - 1 bytes.
 //
-// Threads: In from one thread and Out from another may run at the same
-// time. fSetBufSize and Purge reset both indices; they take the queue's
-// Guard, which the engine's worker threads (and the engine's own Read, Write
-// and Command) also hold around their In and Out calls, so that a reset never
-// meets a copy half-way. A caller that uses In or Out directly, beside the
-// engine, must be the one that resizes and purges, or hold Guard too.
+// Threads: every operation may be called from any thread. Each takes the
+// queue's one mutex for its whole length, copy included, so that a purge or
+// a resize by the owner never meets a worker's copy half-way. It is a lock,
+// not a lock-free ring: the copies are short (at most two block copies of
+// at most a chunk or a transfer buffer), so the lock is held briefly.
 
-#include <atomic>
 #include <mutex>
 
 namespace OrvekComm32 {
@@ -36,24 +34,19 @@ public:
     // Empties the queue (both indices to 0), keeping the storage.
     void Purge();
 
-    long fGetSize() const { return Size.load(std::memory_order_acquire); }
+    long fGetSize() const;
     bool HasStorage() const;
     long Count() const;   // bytes held
     long Room() const;    // free room
 
-    // Held by the engine's threads around their queue calls, and by
-    // fSetBufSize and Purge.
-    std::mutex Guard;
-
 private:
     void _Release();
 
-    std::atomic<long> Size;
-    // Each index is written by one side only; apart so that the producer's
-    // stores do not keep invalidating the consumer's line and back.
-    alignas(64) std::atomic<long> Head{0};
-    alignas(64) std::atomic<long> Tail{0};
-    alignas(64) std::atomic<char*> Buffer{nullptr};
+    mutable std::mutex Lock;
+    long Size;
+    long Head = 0;
+    long Tail = 0;
+    char* Buffer = nullptr;
 };
 
 } // namespace OrvekComm32

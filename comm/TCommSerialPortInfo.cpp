@@ -5,6 +5,9 @@
 #include <exception>
 #include <numeric>
 
+#include "PortNames.h"
+#include "SerialPortSources.h"
+
 namespace OrvekComm32 {
 namespace {
 
@@ -26,6 +29,21 @@ void TCommPortList::CustomSort(TCompare compare)
     for (int index : order)
         sorted.push_back(std::move(Entries[static_cast<std::size_t>(index)]));
     Entries = std::move(sorted);
+}
+
+int TCommSerialPortInfo::PortNoOfDeviceName(const char* DeviceName)
+{
+    return Platform::ComNumberOfDeviceName(DeviceName);
+}
+
+std::string TCommSerialPortInfo::DevicePathOf(const TOrvekString& Name)
+{
+    return Platform::ResolveDevicePath(Name.c_str());
+}
+
+std::string TCommSerialPortInfo::LinkDirectory()
+{
+    return Platform::PortLinkDirectory();
 }
 
 TCommSerialPortInfo::TCommSerialPortInfo() : TCommSerialPortInfo(Platform::SystemSerialPortSources()) {}

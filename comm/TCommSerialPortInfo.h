@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "SerialPortSources.h"
+#include "SerialPortValue.h"
 #include "TOrvekString.h"
 
 namespace OrvekComm32 {
@@ -78,6 +78,12 @@ public:
     static int PortNo(const TOrvekString& Name);
     // "COM%d" for any number, 0 and negatives too.
     static TOrvekString PortName(int PortNo);
+    // The port number of a device name "\\.\COMn" or "COMn" (n > 0), else 0.
+    static int PortNoOfDeviceName(const char* DeviceName);
+    // The device a port name leads to on this system; empty when none.
+    static std::string DevicePathOf(const TOrvekString& Name);
+    // The folder whose entries COMn name the devices of ports.
+    static std::string LinkDirectory();
     // PortNo of entry Index1 minus PortNo of entry Index2.
     static int PortListSortCompare(const TCommPortList* List, int Index1, int Index2);
 

@@ -15,7 +15,6 @@
 
 #include "ButtonGlyphs.h"
 #include "LangQt.h"
-#include "PortNames.h"
 #include "TCommSerialPortInfo.h"
 #include "Unit_lxcomm32_about.h"
 
@@ -115,7 +114,7 @@ QString PortToolTip(const TCommPortEntry& entry)
     // The fallback names carry no device; show where the name would lead.
     std::string device = entry.DevicePath;
     if (device.empty())
-        device = Platform::ResolveDevicePath(entry.Name.c_str());
+        device = TCommSerialPortInfo::DevicePathOf(entry.Name);
     QString tip = QString::fromStdString(device);
     if (!entry.Description.empty())
         tip += (tip.isEmpty() ? "" : "\n") + QString::fromStdString(entry.Description);

@@ -4,7 +4,8 @@
 // threads share one port object; a test replaces it with a fake port.
 //
 // Threads: WaitCommEvent, ClearCommError and ReadFile are called by the read
-// thread only, WriteFile by the write thread only, GetCommModemStatus by the
+// thread only, WriteFile, OutputQueueEmpty and ReportTransmitEmpty by the
+// write thread only, GetCommModemStatus by the
 // read and timer threads and the owner; SetCommMask, EscapeCommFunction and
 // PurgeComm by the owner, SetCommMask also by the read thread. SetupComm and
 // SetCommState are called by the owner before any thread starts.
@@ -50,6 +51,12 @@ public:
     // Writes all `size` bytes, waiting for room as long as `stop` is not
     // set; `written` tells how many left in any case.
     virtual TWriteResult WriteFile(const char* data, long size, const TCommEvent& stop, long& written) = 0;
+    // True when the driver says it holds no unsent bytes; false when it
+    // holds some or cannot tell.
+    virtual bool OutputQueueEmpty() = 0;
+    // Makes a wait report EV_TXEMPTY once, when the driver's output queue
+    // has drained (at once if it is empty).
+    virtual void ReportTransmitEmpty() = 0;
 
     // The modem status word (MS_CTS_ON, MS_DSR_ON, MS_RING_ON, MS_RLSD_ON).
     virtual bool GetCommModemStatus(std::uint32_t& status) = 0;

@@ -12,21 +12,11 @@
 //
 // Threads: may be called from any thread; keeps no state.
 
-#include <string>
 #include <vector>
 
+#include "SerialPortValue.h"
+
 namespace OrvekComm32::Platform {
-
-struct TSerialPortValue {
-    std::string Data;          // "COMn"
-    std::string DevicePath;    // "/dev/ttyUSB0", or a link directory's target
-    std::string Description;   // "FTDI FT232R USB UART"; empty when unknown
-};
-
-struct TSerialPortSources {
-    std::string LinkDirectory;   // PortLinkDirectory() by default
-    std::string SysfsRoot;       // "/sys" by default
-};
 
 // The sources of this system.
 TSerialPortSources SystemSerialPortSources();

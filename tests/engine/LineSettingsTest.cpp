@@ -1,5 +1,6 @@
 // The line settings the engine applies at open, read back from the
-// terminal through the descriptor the test holds on the same device.
+// terminal through the descriptor the test holds on the same device; the
+// translation of what a pty cannot carry; and the line timing.
 #include <gtest/gtest.h>
 
 // The kernel's terminal structures carry any bit rate; they clash with
@@ -7,9 +8,8 @@
 #include <asm/termbits.h>
 #include <sys/ioctl.h>
 
-#include "EngineHelpers.h"
+#include "EngineSupport.h"
 #include "PtyPort.h"
-#include "TComm32.h"
 #include "linux/LineSettings.h"
 
 using namespace OrvekComm32;
@@ -32,7 +32,7 @@ protected:
     void SetUp() override { UsePort(Engine, 6); }
 };
 
-TEST_F(LineSettings, EveryOfferedBitRateIsApplied)
+TEST_F(LineSettings, EveryOfferedBitRateAndTheFlowControlAreApplied)
 {
     for (std::uint32_t rate : {110u, 300u, 1200u, 9600u, 14400u, 19200u, 38400u, 56000u, 57600u, 76800u, 115200u,
                                128000u, 230400u, 256000u}) {
@@ -41,6 +41,16 @@ TEST_F(LineSettings, EveryOfferedBitRateIsApplied)
         EXPECT_EQ(Applied(Pty).c_ospeed, rate);
         EXPECT_EQ(Applied(Pty).c_ispeed, rate);
         Engine.Close();
+    }
+    for (const auto flow : {TComm32::fcRtsCtsXonXoff, TComm32::fcNone}) {
+        Engine.fSetFCtrl(flow);
+        Engine.Open();
+        const termios2 settings = Applied(Pty);
+        const bool on = flow != TComm32::fcNone;
+        EXPECT_EQ(bool(settings.c_cflag & CRTSCTS), on);
+        EXPECT_EQ(settings.c_iflag & (IXON | IXOFF), on ? IXON | IXOFF : 0u);
+        EXPECT_EQ(settings.c_cc[VSTART], 0x11);
+        EXPECT_EQ(settings.c_cc[VSTOP], 0x13);
     }
 }
 
@@ -72,8 +82,7 @@ TEST(LineSettingsTranslation, ByteSizeParityAndStopBits)
         EXPECT_EQ(settings.c_cflag & (PARENB | PARODD | CMSPAR), c.parityBits) << int(c.parity);
         EXPECT_EQ(settings.c_cflag & CSTOPB, c.stop) << int(c.stopBits);
         EXPECT_EQ(settings.c_cflag & (CREAD | CLOCAL), CREAD | CLOCAL);
-        EXPECT_EQ(settings.c_lflag, 0u);
-        EXPECT_EQ(settings.c_iflag & ICRNL, 0u);
+        EXPECT_EQ(settings.c_lflag | (settings.c_iflag & ICRNL), 0u);
         EXPECT_EQ(settings.c_ospeed, 115200u);
     }
 }
@@ -95,29 +104,36 @@ TEST_F(LineSettings, ImpossibleSettingsFailWithCodeEight)
         }
         EXPECT_FALSE(Engine.Active);
     }
-    // The failed opens left the device free.
-    Engine.DCB.ByteSize = 8;
+    Engine.DCB.ByteSize = 8;  // the failed opens left the device free
     Engine.DCB.Parity = 0;
     Engine.DCB.StopBits = 0;
     EXPECT_NO_THROW(Engine.Open());
 }
 
-TEST_F(LineSettings, FlowControlMapsToTheTerminalFlags)
+// A pty takes any rate and always reports an empty output queue, so the
+// rate check after a setting and the drain pacing are checked on their own.
+TEST(LineTiming, RateReadBackAndDrainPacing)
 {
-    Engine.fSetFCtrl(TComm32::fcRtsCtsXonXoff);
-    Engine.Open();
-    termios2 settings = Applied(Pty);
-    EXPECT_TRUE(settings.c_cflag & CRTSCTS);
-    EXPECT_TRUE(settings.c_iflag & IXON);
-    EXPECT_TRUE(settings.c_iflag & IXOFF);
-    EXPECT_EQ(settings.c_cc[VSTART], 0x11);
-    EXPECT_EQ(settings.c_cc[VSTOP], 0x13);
+    EXPECT_TRUE(Platform::RateTaken(115200, 115200));
+    EXPECT_TRUE(Platform::RateTaken(56000, 57000));
+    EXPECT_FALSE(Platform::RateTaken(250000, 19200));  // a UART that kept its old rate
+    EXPECT_FALSE(Platform::RateTaken(56000, 57600));
 
-    Engine.fSetFCtrl(TComm32::fcNone);
-    Engine.Open();
-    settings = Applied(Pty);
-    EXPECT_FALSE(settings.c_cflag & CRTSCTS);
-    EXPECT_FALSE(settings.c_iflag & (IXON | IXOFF));
+    struct Case {
+        int Before, Now;
+        long MicrosPerChar;
+        int Wait;
+    };
+    const Case cases[] = {
+        {0, 100, 87, 9},     // 100 characters at 115200: 8.7 ms, rounded up
+        {200, 100, 87, 9},   // draining
+        {0, 1, 87, 1},       // never below 1 ms
+        {0, 4000, 2084, 50}, // never above the line sampling
+        {100, 100, 87, 50},  // held (XOFF, CTS): back to the line sampling
+        {100, 120, 87, 50},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Platform::DrainWaitMs(c.Before, c.Now, c.MicrosPerChar), c.Wait) << c.Before << " " << c.Now;
 }
 
 } // namespace

@@ -11,7 +11,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "PortNames.h"
+#include "TCommSerialPortInfo.h"
 
 namespace testsupport {
 namespace {
@@ -81,7 +81,7 @@ PtyPort::PtyPort(int comNumber) : Com(comNumber)
     fcntl(Master, F_SETFL, fcntl(Master, F_GETFL) | O_NONBLOCK);
     MakeRaw(SlaveKeeper);
     Slave = name;
-    Link = OrvekComm32::Platform::PortLinkDirectory() + "/COM" + std::to_string(comNumber);
+    Link = OrvekComm32::TCommSerialPortInfo::LinkDirectory() + "/COM" + std::to_string(comNumber);
     std::filesystem::create_directories(std::filesystem::path(Link).parent_path());
     ::unlink(Link.c_str());
     if (symlink(Slave.c_str(), Link.c_str()) != 0)

@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "LineSpeed.h"
-#include "PortNames.h"
+#include "TCommSerialPortInfo.h"
 
 namespace ccsim {
 namespace {
@@ -91,7 +91,7 @@ TParseResult ParseOptions(const std::vector<std::string>& args)
             if (!text) {
                 result.Error = name + " needs a value";
             } else if (name == "--port") {
-                options.ComNumber = OrvekComm32::Platform::ComNumberOfDeviceName(text->c_str());
+                options.ComNumber = OrvekComm32::TCommSerialPortInfo::PortNoOfDeviceName(text->c_str());
                 if (options.ComNumber == 0)
                     result.Error = "--port wants a name COMn with n from 1, not \"" + *text + "\"";
             } else if (name == "--baud") {

@@ -13,7 +13,7 @@
 
 #include "LineSpeed.h"
 #include "Options.h"
-#include "PortNames.h"
+#include "TCommSerialPortInfo.h"
 
 namespace ccsim {
 namespace {
@@ -56,7 +56,7 @@ TSimPty::TSimPty(int comNumber, int baud)
     fcntl(Master, F_SETFD, FD_CLOEXEC);
     fcntl(SlaveKeeper, F_SETFD, FD_CLOEXEC);
     fcntl(Master, F_SETFL, fcntl(Master, F_GETFL) | O_NONBLOCK);
-    Link = OrvekComm32::Platform::PortLinkDirectory() + "/" + ComName(comNumber);
+    Link = OrvekComm32::TCommSerialPortInfo::LinkDirectory() + "/" + ComName(comNumber);
     try {
         SetRaw(SlaveKeeper, baud);
         _Register();

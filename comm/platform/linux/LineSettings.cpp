@@ -4,10 +4,11 @@
 // (BOTHER), which the C library's termios cannot. They clash with
 // <termios.h>, so this file uses ioctl requests only.
 #include <asm/termbits.h>
+#include <algorithm>
 #include <cerrno>
 #include <sys/ioctl.h>
 
-#include "TComm32.h"
+#include "CommTypes.h"
 
 namespace OrvekComm32::Platform {
 namespace {
@@ -126,7 +127,30 @@ bool ApplyLineSettings(int descriptor, const OrvekComm32::DCB& dcb)
         errno = EINVAL;
         return false;
     }
-    return ioctl(descriptor, TCSETS2, &settings) == 0;
+    if (ioctl(descriptor, TCSETS2, &settings) != 0)
+        return false;
+    termios2 taken{};
+    if (ioctl(descriptor, TCGETS2, &taken) != 0)
+        return false;
+    if (!RateTaken(dcb.BaudRate, taken.c_ospeed)) {
+        errno = EINVAL;
+        return false;
+    }
+    return true;
+}
+
+bool RateTaken(std::uint32_t asked, std::uint32_t reported)
+{
+    const std::uint64_t difference = asked > reported ? asked - reported : reported - asked;
+    return difference * 50 <= asked;
+}
+
+int DrainWaitMs(int queuedBefore, int queuedNow, long microsPerCharacter)
+{
+    if (queuedBefore > 0 && queuedNow >= queuedBefore)
+        return LineSampleMs;
+    const long ms = (static_cast<long>(queuedNow) * microsPerCharacter + 999) / 1000;
+    return static_cast<int>(std::clamp<long>(ms, 1, LineSampleMs));
 }
 
 int BitsPerCharacter(const OrvekComm32::DCB& dcb)

@@ -17,14 +17,14 @@
 #include "CommEvent.h"
 #include "LineSettings.h"
 #include "PortNames.h"
-#include "TComm32.h"
+#include "CommTypes.h"
 
 namespace OrvekComm32::Platform {
 namespace {
 
-// How often a wait samples the modem lines and error counters of a port
-// that has them: the terminal interface has no pollable line change event.
-constexpr int LineSampleMs = 50;
+// About the longest a close waits for output that still drains before it
+// discards the rest.
+constexpr int CloseDrainMs = 100;
 
 // Names the device itself, not the link a user or a test put in the link
 // directory.
@@ -72,6 +72,7 @@ public:
 
     ~TLinuxSerialPort() override
     {
+        DiscardHeldOutput();
         ioctl(Fd, TIOCNXCL);  // the flag outlives this descriptor otherwise
         ::close(Fd);
     }
@@ -97,8 +98,9 @@ public:
         if (!ApplyLineSettings(Fd, dcb))
             return false;
         EventChar.store(dcb.EvtChar, std::memory_order_relaxed);
-        // Whole characters per millisecond, rounded up, for draining estimates.
-        MsPer100Chars.store(std::max<long>(1, 100L * BitsPerCharacter(dcb) * 1000 / dcb.BaudRate),
+        // Rounded up, so that a drain estimate never ends before the bytes
+        // could have left.
+        MicrosPerChar.store((BitsPerCharacter(dcb) * 1000000L + dcb.BaudRate - 1) / dcb.BaudRate,
                             std::memory_order_relaxed);
         SetLine(TIOCM_DTR, dcb.fDtrControl != DTR_CONTROL_DISABLE);
         if (dcb.fRtsControl != RTS_CONTROL_HANDSHAKE)
@@ -110,26 +112,35 @@ public:
     {
         events = 0;
         const auto changesAtStart = MaskChanges.load(std::memory_order_acquire);
+        bool hungUp = false;  // as the last poll found the port
         for (;;) {
             Wake.Reset();  // before looking, so that a later Set is not lost
             if (MaskChanges.load(std::memory_order_acquire) != changesAtStart)
                 return TWaitResult::Event;
-            bool hungUp = false;
-            events = PendingEvents(hungUp);
+            events = PendingEvents();
             if (events)
                 return TWaitResult::Event;
-            if (hungUp)
+            // Bytes still waiting are read before a hang-up is reported.
+            if (hungUp && ReceivedWaiting <= 0)
                 return TWaitResult::Failed;
             pollfd entries[3] = {{Fd, POLLIN, 0}, {Wake.PollDescriptor(), POLLIN, 0}, {stop.PollDescriptor(), POLLIN, 0}};
             if (PollRetrying(entries, 3, WaitTimeoutMs()) < 0)
                 return TWaitResult::Failed;
             if (entries[2].revents & POLLIN)
                 return TWaitResult::Stopped;
+            hungUp = entries[0].revents & (POLLHUP | POLLERR | POLLNVAL);
         }
     }
 
+    // The count the wait just took serves once: bytes only grow until the
+    // read thread itself reads them.
     bool ClearCommError(long& bytesWaiting) override
     {
+        if (ReceivedWaiting > 0) {
+            bytesWaiting = ReceivedWaiting;
+            ReceivedWaiting = -1;
+            return true;
+        }
         int waiting = 0;
         if (ioctl(Fd, FIONREAD, &waiting) != 0)
             return false;
@@ -164,13 +175,21 @@ public:
             if (entries[0].revents & (POLLERR | POLLHUP | POLLNVAL))
                 break;
         }
-        if (written > 0) {
-            TransmitPending.store(true, std::memory_order_release);
-            Wake.Set();
-        }
         if (written == size)
             return TWriteResult::Done;
         return stop.IsSet() ? TWriteResult::Stopped : TWriteResult::Failed;
+    }
+
+    bool OutputQueueEmpty() override
+    {
+        int queued = 0;
+        return ioctl(Fd, TIOCOUTQ, &queued) == 0 && queued == 0;
+    }
+
+    void ReportTransmitEmpty() override
+    {
+        TransmitPending.store(true, std::memory_order_release);
+        Wake.Set();
     }
 
     bool GetCommModemStatus(std::uint32_t& status) override
@@ -207,31 +226,47 @@ public:
     }
 
 private:
+    // Closing a descriptor whose output the driver holds (XOFF received, CTS
+    // low) waits for the driver's closing wait, 30 s by default, and only a
+    // privileged process may shorten that wait. Output that drains gets a
+    // moment to leave; what is still held then is discarded, so that the
+    // close returns at once.
+    void DiscardHeldOutput()
+    {
+        int queued = 0;
+        int before = 0;  // 0: first look
+        for (int waited = 0; waited < CloseDrainMs && ioctl(Fd, TIOCOUTQ, &queued) == 0 && queued > 0 &&
+                             (before == 0 || queued < before);
+             before = queued) {
+            const int step = DrainWaitMs(before, queued, MicrosPerChar.load(std::memory_order_relaxed));
+            ::poll(nullptr, 0, step);
+            waited += step;
+        }
+        if (queued > 0)
+            tcflush(Fd, TCOFLUSH);
+    }
+
     bool SetLine(int line, bool on)
     {
         return ioctl(Fd, on ? TIOCMBIS : TIOCMBIC, &line) == 0;
     }
 
-    // The events of the mask that the port shows now. `hungUp` tells that
-    // the port has nothing to read and never will.
-    std::uint32_t PendingEvents(bool& hungUp)
+    // The events of the mask that the port shows now; ReceivedWaiting
+    // keeps the driver's count of received bytes (-1 when unknown).
+    std::uint32_t PendingEvents()
     {
         const std::uint32_t mask = Mask.load(std::memory_order_relaxed);
         std::uint32_t events = 0;
         if (EventCharSeen.exchange(false, std::memory_order_relaxed))
             events |= EV_RXFLAG;
         int waiting = 0;
-        if (ioctl(Fd, FIONREAD, &waiting) == 0 && waiting > 0) {
+        ReceivedWaiting = ioctl(Fd, FIONREAD, &waiting) == 0 ? waiting : -1;
+        if (waiting > 0) {
             events |= EV_RXCHAR;
             if (waiting * 10L >= InSize.load(std::memory_order_relaxed) * 8L)
                 events |= EV_RX80FULL;
         }
-        events = (events | LineChanges() | ErrorEvents() | TransmitEvents()) & mask;
-        if (!events && waiting <= 0) {
-            pollfd entry{Fd, POLLIN, 0};
-            hungUp = PollRetrying(&entry, 1, 0) > 0 && (entry.revents & (POLLHUP | POLLERR | POLLNVAL));
-        }
-        return events;
+        return (events | LineChanges() | ErrorEvents() | TransmitEvents()) & mask;
     }
 
     std::uint32_t LineChanges()
@@ -267,6 +302,7 @@ private:
             return 0;
         int queued = 0;
         if (ioctl(Fd, TIOCOUTQ, &queued) == 0 && queued > 0) {
+            DrainWait = DrainWaitMs(OutputQueued, queued, MicrosPerChar.load(std::memory_order_relaxed));
             OutputQueued = queued;
             return 0;
         }
@@ -277,10 +313,8 @@ private:
 
     int WaitTimeoutMs() const
     {
-        if (TransmitPending.load(std::memory_order_relaxed) && OutputQueued > 0) {
-            const long drainMs = OutputQueued * MsPer100Chars.load(std::memory_order_relaxed) / 100;
-            return static_cast<int>(std::clamp<long>(drainMs, 1, LineSampleMs));
-        }
+        if (TransmitPending.load(std::memory_order_relaxed) && OutputQueued > 0)
+            return DrainWait;
         return HasModemLines || HasErrorCounters ? LineSampleMs : -1;
     }
 
@@ -296,12 +330,14 @@ private:
     std::atomic<bool> EventCharSeen{false};
     std::atomic<char> EventChar{0};
     std::atomic<long> InSize{0};
-    std::atomic<long> MsPer100Chars{1};
+    std::atomic<long> MicrosPerChar{1};
 
     // The read thread's own.
     int LastLines = 0;
     serial_icounter_struct LastCounts{};
     int OutputQueued = 0;
+    int DrainWait = LineSampleMs;
+    int ReceivedWaiting = -1;
 };
 
 // Exclusive use: TIOCEXCL keeps other programs out (root excepted), the

@@ -1,0 +1,43 @@
+#pragma once
+// The engine's exception: a code 1 to 14 with its text in the process
+// language, and the system's reason beside it where there is one.
+
+#include <cstdint>
+#include <string>
+
+#include "Exception.h"
+
+namespace OrvekComm32 {
+
+class EComm32Error : public Exception {
+public:
+    enum TErrorCode : std::uint8_t {
+        ecNone = 0,
+        ecOutOfMemory = 1,
+        ecReadBuffer = 2,
+        ecWriteBuffer = 3,
+        ecOpenPort = 4,
+        ecSetCommMask = 5,
+        ecSetupComm = 6,
+        ecGetCommState = 7,
+        ecSetCommState = 8,
+        ecReadEvent = 9,
+        ecWriteEvent = 10,
+        ecReadThread = 11,
+        ecWriteThread = 12,
+        ecCloseReadThread = 13,
+        ecCloseWriteThread = 14,
+    };
+
+    // The message is the code's text in the process language.
+    explicit EComm32Error(TErrorCode code);
+    // The same, keeping the system's reason beside it (errno and a text
+    // such as "/dev/ttyS0: Permission denied").
+    EComm32Error(TErrorCode code, int osError, std::string osReason);
+
+    TErrorCode ErrorCode;
+    int OsError = 0;          // errno of the failing system call, 0 if none
+    std::string OsReason;     // device path and system text, empty if none
+};
+
+} // namespace OrvekComm32
