@@ -4,7 +4,7 @@
 # pseudo-terminals:
 #   ttyS0          the guest's console (RIG_DIR/console.log)
 #   ttyS1 - ttyS2  two 16550A UARTs joined by a null-modem cable
-#   ttyS3          a 16550A UART joined to ttyUSB0
+#   ttyS3          a 16550A UART joined to ttyUSB0 (through scripts/rig-relay.py)
 #   ttyUSB0        an FTDI USB-serial adapter (ftdi_sio) on an xHCI controller
 # The guest sees this machine's root read-only and the job folder
 # RIG_DIR/job writable, both at their own paths, so host binaries run there
@@ -28,9 +28,9 @@ dir=$(mkdir -p "${RIG_DIR:-$root/build-drivers}" && cd "${RIG_DIR:-$root/build-d
 cache=$dir/cache
 job=$dir/job
 timeout_s=${RIG_TIMEOUT:-240}
-# The modules the guest loads, besides their dependencies. The 8250 UART
-# driver is built into Debian's kernel.
-# overlay gives the guest a writable /tmp that still shows the host's.
+# The modules the guest loads, besides their dependencies (overlay gives the
+# guest a writable /tmp that still shows the host's). The 8250 UART driver
+# is built into Debian's kernel.
 wanted_modules=(virtio_pci 9pnet_virtio 9p overlay xhci_pci usbserial ftdi_sio)
 
 fail() {
