@@ -11,7 +11,7 @@ packages=(
   fonts-wqy-zenhei
   clang libclang-rt-dev
   qt6-serialport-dev
-  qemu-system-x86 busybox-static cpio
+  qemu-system-x86 busybox-static cpio python3
 )
 
 missing=()
