@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <thread>
 
 #include "AppLangAs.h"
 #include "EngineSupport.h"
+#include "ProcessResources.h"
 #include "PtyPort.h"
 
 using namespace OrvekComm32;
@@ -15,15 +17,10 @@ namespace {
 
 constexpr int LineEvents = EV_CTS | EV_DSR | EV_RLSD;
 
-std::string AsText(const testsupport::Bytes& bytes)
-{
-    return {bytes.begin(), bytes.end()};
-}
-
 class EngineOnPty : public ::testing::Test {
 protected:
     testsupport::PortDirectory Ports;
-    testsupport::PtyPort Pty{5};
+    std::unique_ptr<testsupport::PtyPort> Pty = std::make_unique<testsupport::PtyPort>(5);
     Notifications Seen;  // outlives the engine, whose destructor closes
     TComm32 Engine;
 
@@ -32,30 +29,43 @@ protected:
         UsePort(Engine, 5);
         Seen.Attach(Engine);
     }
+    std::string PtyReads(std::size_t count)
+    {
+        const auto bytes = Pty->ReadExactly(count);
+        return {bytes.begin(), bytes.end()};
+    }
+    bool InQueueHolds(long count)
+    {
+        return Seen.WaitFor([&](const auto&) { return Engine.InQueue->Count() == count; });
+    }
+    // What the receive queue holds once it holds `count` bytes.
+    std::string Received(long count)
+    {
+        std::string bytes(16384, '\0');
+        EXPECT_TRUE(InQueueHolds(count));
+        bytes.resize(static_cast<std::size_t>(Engine.Read(bytes.data(), static_cast<long>(bytes.size()))));
+        return bytes;
+    }
 };
 
-// The code Open fails with (-1 when it opens), and the failure itself.
-int OpenErrorCode(TComm32& engine, EComm32Error* failure = nullptr)
+// The failure Open throws; code 0 when it opens.
+EComm32Error OpenFailure(TComm32& engine)
 {
     try {
         engine.Open();
     } catch (const EComm32Error& error) {
-        if (failure)
-            *failure = error;
-        return error.ErrorCode;
+        return error;
     }
-    return -1;
+    return EComm32Error(EComm32Error::ecNone);
 }
 
 TEST_F(EngineOnPty, OpenAndCloseTellTheOwnerOnceEach)
 {
     Engine.Open();
     Engine.Open();  // already open: nothing happens
-    EXPECT_EQ(Seen.Record(), (std::vector<int>{LineEvents, Notifications::AfterOpen}));
-    Seen.Clear();
     Engine.Close();
     Engine.Close();  // closed: nothing happens
-    EXPECT_EQ(Seen.Record(), (std::vector<int>{Notifications::BeforeClose, LineEvents}));
+    EXPECT_EQ(Seen.Record(), (std::vector<int>{LineEvents, Notifications::AfterOpen, Notifications::BeforeClose, LineEvents}));
 }
 
 TEST_F(EngineOnPty, FailedOpensSayWhyAndLeaveTheEngineClosed)
@@ -64,104 +74,113 @@ TEST_F(EngineOnPty, FailedOpensSayWhyAndLeaveTheEngineClosed)
     Engine.Open();
     TComm32 other;  // the same device, already open
     UsePort(other, 5);
-    EComm32Error busy(EComm32Error::ecNone);
-    EXPECT_EQ(OpenErrorCode(other, &busy), EComm32Error::ecOpenPort);
+    const EComm32Error busy = OpenFailure(other);
+    EXPECT_EQ(busy.ErrorCode, EComm32Error::ecOpenPort);
     EXPECT_EQ(busy.OsError, EBUSY);
-    EXPECT_NE(busy.OsReason.find(Pty.SlavePath()), std::string::npos) << busy.OsReason;
-    Pty.Write(std::string("still here"));  // the first engine is unharmed
-    EXPECT_EQ(ReadFromEngine(Engine, 10), "still here");
+    EXPECT_NE(busy.OsReason.find(Pty->SlavePath()), std::string::npos) << busy.OsReason;
     Engine.Close();
-    EXPECT_EQ(OpenErrorCode(other), -1);  // free again once the first closed
+    EXPECT_EQ(OpenFailure(other).ErrorCode, EComm32Error::ecNone);  // free again once the first closed
     other.Close();
 
     Seen.Clear();
     UsePort(Engine, 99);  // beyond the fixed map, and no link
-    EComm32Error missing(EComm32Error::ecNone);
-    EXPECT_EQ(OpenErrorCode(Engine, &missing), EComm32Error::ecOpenPort);
+    const EComm32Error missing = OpenFailure(Engine);
+    EXPECT_EQ(missing.ErrorCode, EComm32Error::ecOpenPort);
     EXPECT_STREQ(missing.Message().c_str(), "Cannot open COM port");
     EXPECT_EQ(missing.OsError, ENOENT);
     EXPECT_NE(missing.OsReason.find("COM99"), std::string::npos) << missing.OsReason;
-
-    TComm32 noStorage;
-    noStorage.InQueue->fSetBufSize(0);
-    EXPECT_EQ(OpenErrorCode(noStorage), EComm32Error::ecReadBuffer);
-    noStorage.InQueue->fSetBufSize(16);
-    noStorage.OutQueue->fSetBufSize(0);
-    EXPECT_EQ(OpenErrorCode(noStorage), EComm32Error::ecWriteBuffer);
-    EXPECT_FALSE(Engine.Active || other.Active || noStorage.Active);
+    Engine.InQueue->fSetBufSize(0);
+    EXPECT_EQ(OpenFailure(Engine).ErrorCode, EComm32Error::ecReadBuffer);
+    Engine.InQueue->fSetBufSize(16);
+    Engine.OutQueue->fSetBufSize(0);
+    EXPECT_EQ(OpenFailure(Engine).ErrorCode, EComm32Error::ecWriteBuffer);
+    EXPECT_FALSE(Engine.Active || other.Active);
     EXPECT_TRUE(Seen.Record().empty());
 }
 
 TEST_F(EngineOnPty, BytesTravelBothWaysAndTransmitEmptyComesOnce)
 {
     Engine.Open();
-    Pty.Write(std::string("from the controller"));
-    EXPECT_EQ(ReadFromEngine(Engine, 19), "from the controller");
+    Pty->Write(std::string("from the controller"));
+    EXPECT_EQ(Received(19), "from the controller");
     EXPECT_GE(Seen.CountWith(EV_RXCHAR), 1u);
-
     Seen.Clear();
     const std::string reply = Pattern(3000);
     EXPECT_EQ(Engine.Write(reply.data(), 3000), 3000);
-    EXPECT_EQ(AsText(Pty.ReadExactly(3000)), reply);
+    EXPECT_EQ(PtyReads(3000), reply);
     ASSERT_TRUE(Seen.WaitFor([](const auto& record) { return CountWith(record, EV_TXEMPTY) >= 1; }));
-    EXPECT_TRUE(Pty.Silent(200ms));
+    EXPECT_TRUE(Pty->Silent(200ms));
     EXPECT_EQ(Seen.CountWith(EV_TXEMPTY), 1u);
-}
 
-TEST_F(EngineOnPty, ReceiveQueueKeepsTheFirst8191BytesWhenNobodyReads)
-{
-    Engine.Open();
-    const std::string flood = Pattern(10000);
-    Pty.Write(flood);
-    ASSERT_TRUE(Seen.WaitFor([&](const auto&) { return Engine.InQueue->Count() == 8191; }));
-    ASSERT_TRUE(Pty.Silent(100ms));
-    EXPECT_EQ(ReadFromEngine(Engine, 10000, 300ms), flood.substr(0, 8191));
+    const std::string flood = Pattern(10000);  // nobody reads: the first 8191 bytes stay
+    Pty->Write(flood);
+    ASSERT_TRUE(InQueueHolds(8191));
+    ASSERT_TRUE(Pty->Silent(100ms));
+    EXPECT_EQ(Received(8191), flood.substr(0, 8191));
 }
 
 TEST_F(EngineOnPty, QueuesKeepTheirBytesAcrossCloseAndOpen)
 {
     EXPECT_EQ(Engine.Write("early", 5), 5);
-    EXPECT_TRUE(Pty.Silent(100ms));
+    EXPECT_TRUE(Pty->Silent(100ms));
     Engine.Open();
     EXPECT_EQ(Engine.Write("!", 1), 1);
-    EXPECT_EQ(AsText(Pty.ReadExactly(6)), "early!");
-
-    Pty.Write(std::string("kept"));
-    ASSERT_TRUE(Seen.WaitFor([&](const auto&) { return Engine.InQueue->Count() == 4; }));
+    EXPECT_EQ(PtyReads(6), "early!");
+    Pty->Write(std::string("kept"));
+    ASSERT_TRUE(InQueueHolds(4));
     Engine.Close();
-    EXPECT_EQ(ReadFromEngine(Engine, 4, 100ms), "kept");
+    EXPECT_EQ(Received(4), "kept");
 }
 
-TEST_F(EngineOnPty, PurgeReadAndDisableWrite)
+TEST_F(EngineOnPty, PurgeReadDisableWriteAndRefusedModemLines)
 {
     Engine.Open();
-    Pty.Write(std::string("stale"));
-    ASSERT_TRUE(Seen.WaitFor([&](const auto&) { return Engine.InQueue->Count() == 5; }));
+    Pty->Write(std::string("stale"));
+    ASSERT_TRUE(InQueueHolds(5));
     Engine.PurgeRead(true);
-    EXPECT_EQ(Engine.InQueue->Count(), 0);
-    Pty.Write(std::string("fresh"));
-    EXPECT_EQ(ReadFromEngine(Engine, 5), "fresh");
+    Pty->Write(std::string("fresh"));
+    EXPECT_EQ(Received(5), "fresh");
 
     Engine.DisableWrite = true;
     EXPECT_EQ(Engine.Write("data", 4), 0);
     EXPECT_EQ(Engine.Command("AT\r"), 3);
-    EXPECT_EQ(AsText(Pty.ReadExactly(3)), "AT\r");
-    EXPECT_TRUE(Pty.Silent(100ms));
+    EXPECT_EQ(PtyReads(3), "AT\r");
+    EXPECT_TRUE(Pty->Silent(100ms));
+    // Pseudo-terminals have no modem lines: the call fails, the mirror stays.
+    Engine.fSetDTR(false);
+    EXPECT_TRUE(Engine.fGetDTR());
     Engine.Close();
     Engine.Open();
     EXPECT_FALSE(Engine.DisableWrite);
 }
 
-// Pseudo-terminals have no modem lines: the line calls fail and the
-// mirrors keep their values.
-TEST_F(EngineOnPty, RefusedModemLinesLeaveTheMirrors)
+// A device that goes away, once while the threads wait for port events and
+// once while the write thread waits for room in a full pty: the owner still
+// hears from the read thread, nothing spins, Close ends every thread, and
+// the port cannot be opened again.
+TEST_F(EngineOnPty, HungUpPortIsSurvivedWithoutSpinning)
 {
-    Engine.Open();
-    EXPECT_FALSE(Engine.EscapeCommFunction(CLRDTR));
-    Engine.fSetDTR(false);
-    EXPECT_TRUE(Engine.fGetDTR());
-    Engine.fSetFCtrl(TComm32::fcRtsCts);  // closes
-    EXPECT_FALSE(Engine.Active);
+    for (const bool writing : {false, true}) {
+        Engine.OutQueue->fSetBufSize(1 << 20);
+        Engine.Open();
+        const std::string data(writing ? 1 << 19 : 5000, 'u');
+        if (writing) {
+            Engine.Write(data.data(), static_cast<long>(data.size()));
+            ASSERT_FALSE(Pty->Silent(2s));  // the first bytes arrive, then the pty fills
+        }
+        Pty->Hangup();
+        Engine.Write(data.data(), static_cast<long>(data.size()));
+        Seen.Clear();
+        const double cpuBefore = soak::ProcessCpuMilliseconds();
+        ASSERT_TRUE(Seen.WaitFor([](const auto& record) { return record.size() >= 3; }));  // failed passes report 0
+        std::this_thread::sleep_for(1s);
+        EXPECT_LT(soak::ProcessCpuMilliseconds() - cpuBefore, 200.0) << "the threads spin, writing " << writing;
+        EXPECT_NO_THROW(Engine.Close());  // 13 or 14 would mean a thread did not end
+        Pty->Unlink();
+        EXPECT_EQ(OpenFailure(Engine).ErrorCode, EComm32Error::ecOpenPort);
+        Pty.reset();  // its link goes before the next one is made
+        Pty = std::make_unique<testsupport::PtyPort>(5);
+    }
 }
 
 } // namespace

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <thread>
 
 namespace enginetest {
 
@@ -20,20 +19,6 @@ std::string Pattern(std::size_t count)
     for (std::size_t i = 0; i < count; ++i)
         bytes[i] = static_cast<char>(i % 251);
     return bytes;
-}
-
-std::string ReadFromEngine(TComm32& engine, std::size_t wanted, std::chrono::milliseconds timeout)
-{
-    std::string got;
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    char buffer[4096];
-    while (got.size() < wanted && std::chrono::steady_clock::now() < deadline) {
-        const long n = engine.Read(buffer, static_cast<long>(std::min(sizeof buffer, wanted - got.size())));
-        got.append(buffer, static_cast<std::size_t>(n));
-        if (n == 0)
-            std::this_thread::sleep_for(1ms);
-    }
-    return got;
 }
 
 std::size_t CountWith(const std::vector<int>& record, int bits)
@@ -55,23 +40,10 @@ void Notifications::Attach(TComm32& engine)
     engine.OnBeforeClose = [add](TObject*) { add(BeforeClose); };
 }
 
-std::vector<int> Notifications::Record() const
-{
-    std::lock_guard guard(Lock);
-    return Values;
-}
-
-void Notifications::Clear()
-{
-    std::lock_guard guard(Lock);
-    Values.clear();
-}
-
-bool Notifications::WaitFor(const std::function<bool(const std::vector<int>&)>& done,
-                            std::chrono::milliseconds timeout) const
+bool Notifications::WaitFor(const std::function<bool(const std::vector<int>&)>& done) const
 {
     std::unique_lock guard(Lock);
-    return Changed.wait_for(guard, timeout, [&] { return done(Values); });
+    return Changed.wait_for(guard, 5s, [&] { return done(Values); });
 }
 
 void FakePort::PostEvents(std::uint32_t events)
@@ -81,42 +53,10 @@ void FakePort::PostEvents(std::uint32_t events)
     Pending.Set();
 }
 
-void FakePort::Receive(const std::string& bytes)
-{
-    {
-        std::lock_guard guard(Lock);
-        Incoming += bytes;
-    }
-    PostEvents(EV_RXCHAR);
-}
-
-std::vector<long> FakePort::Chunks() const
-{
-    std::lock_guard guard(Lock);
-    return WrittenChunks;
-}
-
-std::string FakePort::Written() const
-{
-    std::lock_guard guard(Lock);
-    return Outgoing;
-}
-
 bool FakePort::WaitForWritten(std::size_t count) const
 {
     std::unique_lock guard(Lock);
     return WrittenChanged.wait_for(guard, 5s, [&] { return Outgoing.size() >= count; });
-}
-
-bool FakePort::SetCommMask(std::uint32_t mask)
-{
-    std::lock_guard guard(Lock);
-    Mask = mask;
-    if (Waiting) {
-        Events.push_back(0);  // a mask change ends a wait in progress with no events
-        Pending.Set();
-    }
-    return true;
 }
 
 FakePort::TWaitResult FakePort::WaitCommEvent(std::uint32_t& events, const TCommEvent& stop)
@@ -124,7 +64,6 @@ FakePort::TWaitResult FakePort::WaitCommEvent(std::uint32_t& events, const TComm
     for (;;) {
         {
             std::lock_guard guard(Lock);
-            Waiting = Events.empty();
             if (!Events.empty()) {
                 events = Events.front() & Mask;
                 Events.pop_front();
@@ -136,22 +75,6 @@ FakePort::TWaitResult FakePort::WaitCommEvent(std::uint32_t& events, const TComm
         if (Platform::WaitForEither(stop, Pending, -1) == 0)
             return TWaitResult::Stopped;
     }
-}
-
-bool FakePort::ClearCommError(long& bytesWaiting)
-{
-    std::lock_guard guard(Lock);
-    bytesWaiting = static_cast<long>(Incoming.size());
-    return true;
-}
-
-long FakePort::ReadFile(char* buffer, long size)
-{
-    std::lock_guard guard(Lock);
-    const long n = std::min<long>(size, static_cast<long>(Incoming.size()));
-    std::copy_n(Incoming.begin(), n, buffer);
-    Incoming.erase(0, static_cast<std::size_t>(n));
-    return n > 0 ? n : -1;
 }
 
 FakePort::TWriteResult FakePort::WriteFile(const char* data, long size, const TCommEvent& stop, long& written)
@@ -170,12 +93,6 @@ FakePort::TWriteResult FakePort::WriteFile(const char* data, long size, const TC
         return TWriteResult::Done;
     stop.Wait(-1);  // a driver that takes no more, until Close
     return TWriteResult::Stopped;
-}
-
-bool FakePort::GetCommModemStatus(std::uint32_t& status)
-{
-    status = ModemLines;
-    return ModemLinesKnown;
 }
 
 } // namespace enginetest
