@@ -3,10 +3,9 @@
 connection on each and copies bytes both ways until either side closes.
 
 Both sides are read as soon as they have bytes, whatever the other side
-takes: QEMU's emulated FTDI adapter, wired straight to a UART, stops the
-whole emulator on a one-way write of about 100 KB, because neither device
-reads while its own write is blocked. Here every byte waits in this
-process's memory instead.
+takes; bytes the other side cannot take yet wait in this process's memory.
+QEMU's emulated FTDI adapter wired straight to a UART hangs the emulator on
+a one-way write of about 100 KB; through this relay 200 KB pass intact.
 
 usage: rig-relay.py SOCKET_A SOCKET_B
 """
