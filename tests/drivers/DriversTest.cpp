@@ -366,7 +366,14 @@ TEST(Drivers, WholeDownloadThroughTheUsbAdapter)
     pid_t sim = -1;
     ASSERT_EQ(posix_spawn(&sim, CCSIM_PATH, &actions, nullptr, argv, environ), 0);
     posix_spawn_file_actions_destroy(&actions);
-    ASSERT_TRUE(apptest::WaitUntil([&] { return std::filesystem::exists(ports.Path() + "/COM9"); }, 10s));
+    const auto stopSimulator = [sim] {
+        kill(sim, SIGTERM);
+        waitpid(sim, nullptr, 0);
+    };
+    if (!apptest::WaitUntil([&] { return std::filesystem::exists(ports.Path() + "/COM9"); }, 10s)) {
+        stopSimulator();
+        FAIL() << "ccsim did not register COM9";
+    }
     const int simulatorLine = OpenRaw(ports.Path() + "/COM9"), uart = OpenRaw("/dev/ttyS3");
     {
         Relay relay(simulatorLine, uart);
@@ -381,8 +388,7 @@ TEST(Drivers, WholeDownloadThroughTheUsbAdapter)
     }
     close(simulatorLine);
     close(uart);
-    kill(sim, SIGTERM);
-    waitpid(sim, nullptr, 0);
+    stopSimulator();
 
     std::ifstream file(log);
     const std::string output((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
