@@ -6,6 +6,8 @@
 #   make check  the normal build's tests without the soak runs (quick, for development)
 #   make bench  build and print the benchmark figures
 #   make package  build the Debian package (CPack) and check its file list
+#   make test-drivers  the serial library on real kernel drivers, in a QEMU
+#               guest (scripts/rig.sh); make test runs it last
 # The sanitizer runs shrink the soak tests' counts (CCDL_SOAK_SCALE), keeping
 # their shape.
 
@@ -13,9 +15,10 @@ BUILD   ?= build
 JOBS    ?= 2
 FUZZ_SECONDS ?= 30
 GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
-CTEST   := ctest --output-on-failure -j $(JOBS)
+# The driver tests run in their own guest, through test-drivers only.
+CTEST   := ctest --output-on-failure -j $(JOBS) -LE drivers
 
-.PHONY: all setup build check soak test test-asan test-tsan fuzz run bench package clean
+.PHONY: all setup build check soak test test-asan test-tsan fuzz test-drivers run bench package clean
 
 all: build
 
@@ -32,12 +35,12 @@ build: setup
 	cmake --build $(BUILD) -j $(JOBS)
 
 check: build
-	cd $(BUILD) && $(CTEST) -LE soak
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -LE 'soak|drivers'
 
 soak: build
 	cd $(BUILD) && $(CTEST) -L soak
 
-test: check soak package test-asan test-tsan fuzz
+test: check soak package test-asan test-tsan fuzz test-drivers
 
 test-asan: setup
 	$(call configure,build-asan,-DCCDL_SANITIZE=address)
@@ -57,6 +60,11 @@ fuzz: setup
 	cmake --build build-fuzz -j $(JOBS) --target fuzz_targets
 	scripts/fuzz.sh build-fuzz $(FUZZ_SECONDS)
 
+test-drivers: setup
+	$(call configure,$(BUILD),)
+	cmake --build $(BUILD) -j $(JOBS) --target drivers_tests ccsim
+	scripts/test-drivers.sh $(BUILD)
+
 run: build
 	@scripts/run.sh $(BUILD)
 
@@ -68,4 +76,4 @@ bench: build
 	@scripts/bench.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) build-asan build-tsan build-fuzz
+	rm -rf $(BUILD) build-asan build-tsan build-fuzz build-drivers

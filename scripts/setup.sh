@@ -13,6 +13,7 @@ packages=(
   qt6-serialport-dev
   libcli11-dev nlohmann-json3-dev
   qt6-translations-l10n
+  qemu-system-x86 busybox-static cpio python3
 )
 
 missing=()
