@@ -281,10 +281,15 @@ void TForm1::_ConnectHandlers()
     connect(Edit4, &QLineEdit::textChanged, this, &TForm1::Edit4Change);
 }
 
+// Setting the size or type of an open layer empties its queues even when the
+// value stays the same, and after a press that would throw away an answer to
+// the connect request already being received: only a changed value is set.
 void TForm1::_ApplyPackageSettings()
 {
-    LxCommDevice1->fSetPackageSize(4096);
-    LxCommDevice1->fSetPackageType(cptFrameTimeout);
+    if (LxCommDevice1->fGetPackageSize() != 4096)
+        LxCommDevice1->fSetPackageSize(4096);
+    if (LxCommDevice1->fGetPackageType() != cptFrameTimeout)
+        LxCommDevice1->fSetPackageType(cptFrameTimeout);
     LxCommDevice1->fSetUsePackage(true);
 }
 

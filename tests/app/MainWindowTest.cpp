@@ -78,6 +78,29 @@ TEST_F(MainWindow, EachOpenSendsOneConnectRequestAndCloseSendsNothing)
     EXPECT_EQ(Peer.FrameTexts(), (std::vector<std::string>{"7E 01 00 02", "7E 01 00 02"}));
 }
 
+// An answer that reaches the package layer just before the press ends must
+// survive the press's re-applied package settings, which are the values the
+// layer already has.
+TEST_F(MainWindow, AnAnswerBeingReceivedWhenThePressEndsIsKept)
+{
+    TLxCommDevice& device = *Window.LxCommDevice1;
+    constexpr long Hour = 3600 * 1000;
+    device.fSetPackageInterval(Hour); // no package closes by itself
+    Boxes.Hold(U("打开成功"));
+    bool inTheLayer = false;
+    Boxes.OnNextWindow([](QWidget* w) { return qobject_cast<QMessageBox*>(w) != nullptr; }, [&](QWidget*) {
+        Pty.Write(testsupport::Bytes {0x7E, 0x01, 0x00, 0x02});
+        const bool read = WaitUntil([&] { return device.fGetInQueue()->Count() == 4; });
+        device.fSetPackageInterval(Hour); // wakes the layer, which takes the bytes in
+        inTheLayer = read && WaitUntil([&] { return device.fGetInQueue()->Count() == 0; });
+        Boxes.ReleaseHeld();
+    });
+    Window.Button1->click();
+    ASSERT_TRUE(inTheLayer);
+    device.fSetPackageInterval(20); // the line has been silent: the package closes
+    EXPECT_TRUE(WaitUntil([&] { return Window.Label11->text() == U("连接"); }));
+}
+
 TEST_F(MainWindow, MissingPortShowsTheFailureThenTheDialogAndCancelEnds)
 {
     Window.LxCommDevice1->fSetPortNo(99);
