@@ -1,7 +1,5 @@
 #include "ModalAnswers.h"
 
-#include <algorithm>
-
 #include <QAbstractButton>
 #include <QApplication>
 #include <QEvent>
@@ -38,12 +36,6 @@ QStringList ModalAnswers::Texts() const
     for (const ShownBox& box : Shown)
         texts << box.Text;
     return texts;
-}
-
-int ModalAnswers::HeldOpen() const
-{
-    const auto open = [](const QPointer<QMessageBox>& box) { return box && box->isVisible(); };
-    return static_cast<int>(std::count_if(Held.begin(), Held.end(), open));
 }
 
 void ModalAnswers::ReleaseHeld()

@@ -54,7 +54,6 @@ public:
 
     // Boxes with this text stay open until ReleaseHeld.
     void Hold(const QString& text) { HeldTexts.append(text); }
-    int HeldOpen() const;
     void ReleaseHeld();
 
     // Calls `action` with the next shown top-level window that `matches`,

@@ -30,9 +30,6 @@ TEST(WindowsOsName, NamesByFamilyVersionAndBuild)
                           // Only the build's low 16 bits are the build.
                           Case{{1, 4, 0, 0x040003B6, ""}, "Windows 95"}})
         EXPECT_EQ(WindowsOsName(c.version), c.name) << c.version.MajorVersion << '.' << c.version.MinorVersion;
-    // The service pack is kept on the NT family only.
-    EXPECT_EQ(OsFactsFromWindowsVersion({2, 5, 1, 2600, "Service Pack 2"}).CsdVersion, "Service Pack 2");
-    EXPECT_EQ(OsFactsFromWindowsVersion({1, 4, 0, 0x04000457, "A"}).CsdVersion, "");
 }
 
 TEST(TSysInfo, GathersOnceOnFirstReadAndKeepsWholeCharactersOfAtMost255Bytes)
