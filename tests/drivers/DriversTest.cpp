@@ -72,6 +72,15 @@ void Configure(TComm32& engine, int com, std::uint32_t rate = 115200)
     engine.DCB.BaudRate = rate;
 }
 
+// Opens `a` on the cable's end under test and `b` on the other, both at `rate`.
+void OpenBoth(TComm32& a, TComm32& b, const TCable& cable, std::uint32_t rate = 115200)
+{
+    Configure(a, cable.Com, rate);
+    Configure(b, cable.PeerCom, rate);
+    a.Open();
+    b.Open();
+}
+
 std::string ReadFromEngine(TComm32& engine, std::size_t wanted, std::chrono::milliseconds timeout = 5s)
 {
     std::string got(wanted, '\0');
@@ -126,10 +135,7 @@ TEST_P(Rates, EveryByteArrivesBothWaysAtTheRateTheDriverReports)
 {
     const auto [cable, rate] = GetParam();
     TComm32 a, b;
-    Configure(a, cable.Com, rate);
-    Configure(b, cable.PeerCom, rate);
-    a.Open();
-    b.Open();
+    OpenBoth(a, b, cable, rate);
     EXPECT_EQ(DriverSettings(cable.Device).c_ospeed, rate);
     ExpectBytesBothWays(a, b, 8000);  // within one transmit queue
 }
@@ -192,11 +198,8 @@ TEST(Drivers, TransmitEmptyComesOnceAfterTheLastChunk)
         SCOPED_TRACE(cable.Device);
         std::atomic<int> transmitEmpty{0};  // outlives the engines, which notify as they close
         TComm32 a, b;
-        Configure(a, cable.Com);
-        Configure(b, cable.PeerCom);
         a.OnCommNotify = [&](TObject*, int type) { transmitEmpty += (type & EV_TXEMPTY) ? 1 : 0; };
-        a.Open();
-        b.Open();
+        OpenBoth(a, b, cable);
         const std::string bytes = RandomBytes(1000, 3);
         Send(a, bytes);
         EXPECT_TRUE(ReadFromEngine(b, bytes.size()) == bytes);
@@ -212,11 +215,8 @@ TEST(Drivers, TransmitEmptyComesOnceAfterTheLastChunk)
 TEST(Drivers, OutputHeldByXoffLeavesTheThreadsIdleAndCloseQuick)
 {
     TComm32 a, b;
-    Configure(a, Uarts.Com);
     a.fSetFCtrl(TComm32::fcXonXoff);
-    Configure(b, Uarts.PeerCom);
-    a.Open();
-    b.Open();
+    OpenBoth(a, b, Uarts);
     // The driver takes the XOFF out of the input before it passes on the
     // byte behind it: once that byte is read, output is held.
     Send(b, "\x13m");
@@ -249,10 +249,7 @@ TEST(Drivers, OutputHeldByXoffLeavesTheThreadsIdleAndCloseQuick)
 TEST(Drivers, HungUpPortCanBeOpenedAgain)
 {
     TComm32 a, b;
-    Configure(a, Uarts.Com);
-    Configure(b, Uarts.PeerCom);
-    a.Open();
-    b.Open();
+    OpenBoth(a, b, Uarts);
     const int fd = open(Uarts.Device, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     ASSERT_GE(fd, 0);
     ASSERT_EQ(ioctl(fd, TIOCVHANGUP), 0);

@@ -35,28 +35,13 @@ std::string Names(const TCommSerialPortInfo& info)
     return names;
 }
 
-TCommSerialPortInfo::TValueReader Values(std::vector<TSerialPortValue> values)
-{
-    return [values] { return values; };
-}
-
 // The fixture keeps a sysfs tree in a temporary folder, shaped like the
 // kernel's: devices under devices/, class/tty/<name> linking to them, each
 // serial tty with a "device" link to the node its driver bound.
 class LinuxSources : public testing::Test {
 protected:
-    LinuxSources() : RootDir((fs::temp_directory_path() / "ccdl-sysfs-XXXXXX").string())
-    {
-        if (!mkdtemp(RootDir.data()))
-            throw std::runtime_error("mkdtemp failed");
-        fs::create_directories(RootDir + "/class/tty");
-    }
-    ~LinuxSources() override
-    {
-        SetWritable(true);   // so that a read-only tree goes too
-        std::error_code ignored;
-        fs::remove_all(RootDir, ignored);
-    }
+    LinuxSources() { fs::create_directories(RootDir + "/class/tty"); }
+    ~LinuxSources() override { SetWritable(true); }   // so that a read-only tree goes too
     // An ordinary file below the root (with its folders), for stand-ins.
     std::string AddFile(const std::string& relativePath, const std::string& text = "")
     {
@@ -135,8 +120,10 @@ protected:
                                      fs::path(RootDir) / "class/tty" / ttyName);
     }
 
-    testsupport::PortDirectory Links;
-    std::string RootDir;
+    // Both private folders, removed at the end; Links is declared last so
+    // that CCDL_PORT_DIR names it while the test runs.
+    testsupport::PortDirectory SysfsRoot, Links;
+    const std::string RootDir = SysfsRoot.Path();
 };
 
 } // namespace
@@ -251,37 +238,31 @@ TEST(PortNo, ReadsTheNumberAfterCom)
     };
     for (const Case& c : cases)
         EXPECT_EQ(TCommSerialPortInfo::PortNo(c.name), c.number) << '"' << c.name << '"';
-    EXPECT_EQ(TCommSerialPortInfo::PortName(-3), TOrvekString("COM-3"));
 }
 
-TEST(ListFromSystem, FiltersNormalisesSortsByNumberAndKeepsDuplicates)
+TEST(ListFromSystem, FiltersSortsKeepsDuplicatesRebuildsOnRefreshAndFallsBackToComOneToFour)
 {
-    const TCommSerialPortInfo info(Values({{"COM3", "", ""}, {"com10", "/dev/ten", ""}, {"COM1", "", ""},
-                                           {"LPT1", "", ""}, {"COMX", "", ""}, {"COM0", "", ""}, {"", "", ""},
-                                           {"Com2 ", "", ""}}));
-    EXPECT_EQ(Names(info), "COM1 COM2 COM3 COM10");
-    EXPECT_EQ(info.DevicePath(3), "/dev/ten");   // each name keeps the device its value named
+    const TCommSerialPortInfo info([] {
+        return std::vector<TSerialPortValue>{{"COM3", "", ""}, {"com10", "/dev/ten", ""}, {"COM5", "/dev/a", "first"},
+                                             {"COM1", "", ""}, {"LPT1", "", ""}, {"COMX", "", ""}, {"COM0", "", ""},
+                                             {"", "", ""}, {"Com2 ", "", ""}, {"com5", "/dev/c", "second"}};
+    });
+    EXPECT_EQ(Names(info), "COM1 COM2 COM3 COM5 COM5 COM10");
+    EXPECT_EQ(info.DevicePath(5), "/dev/ten");   // each name keeps the device its value named
+    EXPECT_EQ(info.Description(3) + " " + info.Description(4), "first second");
 
-    const TCommSerialPortInfo twice(Values({{"COM5", "/dev/a", "first"}, {"COM2", "/dev/b", ""},
-                                            {"com5", "/dev/c", "second"}}));
-    EXPECT_EQ(Names(twice), "COM2 COM5 COM5");
-    EXPECT_EQ(twice.Description(1) + " " + twice.Description(2), "first second");
-}
-
-// Nothing that names a port, or a reader that fails, gives COM1 to COM4;
-// Refresh rebuilds from the current values, ListFromSystem appends.
-TEST(Refresh, RebuildsFromTheCurrentValuesAndFallsBackToComOneToFour)
-{
+    // Nothing that names a port, or a reader that fails, gives COM1 to COM4;
+    // Refresh rebuilds from the current values, ListFromSystem appends.
     const TCommSerialPortInfo failing([]() -> std::vector<TSerialPortValue> { throw std::runtime_error("no"); });
     EXPECT_EQ(Names(failing), "COM1 COM2 COM3 COM4");
 
     std::vector<TSerialPortValue> present = {{"COM9", "", ""}, {"COM8", "", ""}};
-    TCommSerialPortInfo info([&present] { return present; });
-    EXPECT_EQ(Names(info), "COM8 COM9");
+    TCommSerialPortInfo current([&present] { return present; });
+    EXPECT_EQ(Names(current), "COM8 COM9");
     present = {{"COM1", "", ""}};
-    info.ListFromSystem();
-    EXPECT_EQ(Names(info), "COM1 COM8 COM9");
+    current.ListFromSystem();
+    EXPECT_EQ(Names(current), "COM1 COM8 COM9");
     present = {{"LPT1", "", ""}, {"COM0", "", ""}};
-    info.Refresh();
-    EXPECT_EQ(Names(info), "COM1 COM2 COM3 COM4");
+    current.Refresh();
+    EXPECT_EQ(Names(current), "COM1 COM2 COM3 COM4");
 }

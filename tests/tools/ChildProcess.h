@@ -1,14 +1,13 @@
 #pragma once
 // A built program run as a child process, its outputs kept for the test.
 
-#include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <fstream>
 #include <spawn.h>
 #include <stdexcept>
 #include <string>
 #include <sys/mman.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -53,6 +52,7 @@ public:
         if (error != 0)
             throw std::runtime_error("cannot start " + path);
     }
+    Process(const Process&) = delete;
     ~Process()
     {
         if (Pid > 0) {
@@ -86,13 +86,11 @@ public:
     std::string Output() const { return Out() + Err(); }
 
 private:
+    // Read through a file of its own, from the start, whatever the child's offset.
     static std::string Contents(int fd)
     {
-        struct stat file {};
-        fstat(fd, &file);
-        std::string text(static_cast<std::size_t>(file.st_size), '\0');
-        text.resize(static_cast<std::size_t>(std::max<ssize_t>(pread(fd, text.data(), text.size(), 0), 0)));
-        return text;
+        std::ifstream file("/proc/self/fd/" + std::to_string(fd));
+        return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
     }
 
     pid_t Pid = -1;

@@ -7,11 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <poll.h>
 
 #include <nlohmann/json.hpp>
 
@@ -28,7 +28,7 @@ using testsupport::Process;
 // The tool's end: the COM link, opened as the simulator left it (raw).
 class ToolSide {
 public:
-    explicit ToolSide(const std::string& link) : Fd(open(link.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC))
+    explicit ToolSide(const std::string& link) : Fd(open(link.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC))
     {
         if (Fd < 0)
             throw std::runtime_error("cannot open " + link + ": " + std::strerror(errno));
@@ -37,18 +37,17 @@ public:
 
     void Write(const Bytes& bytes) { ASSERT_EQ(write(Fd, bytes.data(), bytes.size()), ssize_t(bytes.size())); }
 
-    // Reads until `count` bytes came or the line stayed quiet for `quiet`.
-    Bytes Read(std::size_t count, std::chrono::milliseconds quiet = 5s)
+    // Reads until `count` bytes came or `timeout` passed.
+    Bytes Read(std::size_t count, std::chrono::milliseconds timeout = 5s)
     {
         Bytes bytes(count);
         std::size_t got = 0;
-        pollfd fd {Fd, POLLIN, 0};
-        while (got < count && poll(&fd, 1, static_cast<int>(quiet.count())) > 0) {
-            const ssize_t n = read(Fd, bytes.data() + got, count - got);
-            if (n <= 0)
-                break;
-            got += static_cast<std::size_t>(n);
-        }
+        testsupport::PollFor(
+            [&] {
+                got += static_cast<std::size_t>(std::max<ssize_t>(read(Fd, &bytes[got], count - got), 0));
+                return got == count;
+            },
+            timeout);
         bytes.resize(got);
         return bytes;
     }

@@ -50,7 +50,6 @@ TEST(FrameReader, CutsFramesByTheirLengthAcrossChunksAndImpossibleLengthsAreGarb
 {
     TFrameReader reader;
     EXPECT_EQ(Feed(reader, {0x7E, 0x05}), "");
-    EXPECT_TRUE(reader.HasPartial());
     EXPECT_EQ(Feed(reader, {0x00, 0x04, 1, 2, 3, 4, 0x7E, 0x01, 0x00, 0x02, 0x7E}),
               "frame 7E 05 00 04 01 02 03 04\nframe 7E 01 00 02\n");
     EXPECT_EQ(reader.DropPartial(), (Bytes {0x7E}));
@@ -85,11 +84,6 @@ TEST(Controller, ANewDownloadForgetsTheLastUnknownCommandsAreNotAnsweredFaultsCh
     EXPECT_TRUE(quiet.Reply.empty());
     EXPECT_TRUE(quiet.DownloadComplete);
     EXPECT_EQ(silent.Configuration().BaudCode, 0x03);
-
-    TController garbage(TFaults {.Silent = false, .Garbage = true, .DropAfter = std::nullopt});
-    const auto noise = garbage.Receive({0x7E, 0x01, 0x00, 0x02});
-    ASSERT_EQ(noise.Reply.size(), 4u);
-    EXPECT_NE(noise.Reply[0], FrameMark);
 }
 
 TEST(Configuration, ReadableAndJsonFormsNameWhatCameAndWhatDidNot)
