@@ -83,10 +83,8 @@ protected:
     int Exit = -1;
 };
 
-Bytes Ack(std::uint8_t code)
-{
-    return {0x7E, 0x01, 0x00, code};
-}
+// The controller's answer to the command `code`.
+Bytes Ack(std::uint8_t code) { return {0x7E, 0x01, 0x00, code}; }
 
 struct Case {
     Args Sim;
