@@ -9,13 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <asm/termbits.h>
-#include <csignal>
 #include <fcntl.h>
-#include <poll.h>
-#include <spawn.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QLabel>
@@ -23,18 +19,16 @@
 
 #include <atomic>
 #include <filesystem>
-#include <fstream>
 #include <random>
 #include <thread>
 
+#include "ChildProcess.h"
 #include "ModalAnswers.h"
 #include "ProcessResources.h"
 #include "PtyPort.h"
 #include "TComm32.h"
 #include "TCommSerialPortInfo.h"
 #include "Unit1.h"
-
-extern char** environ;
 
 using namespace OrvekComm32;
 using namespace std::chrono_literals;
@@ -78,24 +72,20 @@ void Configure(TComm32& engine, int com, std::uint32_t rate = 115200)
     engine.DCB.BaudRate = rate;
 }
 
-// Polls `condition` every millisecond until it holds or `timeout` passed.
-template <typename Condition>
-bool PollFor(Condition condition, std::chrono::milliseconds timeout = 5s)
+// Opens `a` on the cable's end under test and `b` on the other, both at `rate`.
+void OpenBoth(TComm32& a, TComm32& b, const TCable& cable, std::uint32_t rate = 115200)
 {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
+    Configure(a, cable.Com, rate);
+    Configure(b, cable.PeerCom, rate);
+    a.Open();
+    b.Open();
 }
 
 std::string ReadFromEngine(TComm32& engine, std::size_t wanted, std::chrono::milliseconds timeout = 5s)
 {
     std::string got(wanted, '\0');
     std::size_t have = 0;
-    PollFor(
+    testsupport::WaitUntil(
         [&] {
             have += static_cast<std::size_t>(engine.Read(got.data() + have, static_cast<long>(wanted - have)));
             return have == wanted;
@@ -129,32 +119,23 @@ long VoluntarySwitches()
 
 // --- the engine ------------------------------------------------------------
 
-struct TRateCase {
-    TCable Cable;
-    std::uint32_t Rate;
-};
-
-class Rates : public ::testing::TestWithParam<TRateCase> {};
+class Rates : public ::testing::TestWithParam<std::tuple<TCable, std::uint32_t>> {};
 
 // 28800 has no constant of its own in the terminal interface: it goes to
 // the driver as a bare number.
 INSTANTIATE_TEST_SUITE_P(Drivers, Rates,
-                         ::testing::Values(TRateCase{Uarts, 9600}, TRateCase{Uarts, 28800},
-                                           TRateCase{Uarts, 115200}, TRateCase{UsbAdapter, 9600},
-                                           TRateCase{UsbAdapter, 28800}, TRateCase{UsbAdapter, 115200}),
+                         ::testing::Combine(::testing::Values(Uarts, UsbAdapter),
+                                            ::testing::Values(9600u, 28800u, 115200u)),
                          [](const auto& info) {
-                             return std::string(info.param.Cable.Com == 2 ? "Uart" : "Usb") +
-                                    std::to_string(info.param.Rate);
+                             return std::string(std::get<0>(info.param).Com == 2 ? "Uart" : "Usb") +
+                                    std::to_string(std::get<1>(info.param));
                          });
 
 TEST_P(Rates, EveryByteArrivesBothWaysAtTheRateTheDriverReports)
 {
     const auto [cable, rate] = GetParam();
     TComm32 a, b;
-    Configure(a, cable.Com, rate);
-    Configure(b, cable.PeerCom, rate);
-    a.Open();
-    b.Open();
+    OpenBoth(a, b, cable, rate);
     EXPECT_EQ(DriverSettings(cable.Device).c_ospeed, rate);
     ExpectBytesBothWays(a, b, 8000);  // within one transmit queue
 }
@@ -217,15 +198,12 @@ TEST(Drivers, TransmitEmptyComesOnceAfterTheLastChunk)
         SCOPED_TRACE(cable.Device);
         std::atomic<int> transmitEmpty{0};  // outlives the engines, which notify as they close
         TComm32 a, b;
-        Configure(a, cable.Com);
-        Configure(b, cable.PeerCom);
         a.OnCommNotify = [&](TObject*, int type) { transmitEmpty += (type & EV_TXEMPTY) ? 1 : 0; };
-        a.Open();
-        b.Open();
+        OpenBoth(a, b, cable);
         const std::string bytes = RandomBytes(1000, 3);
         Send(a, bytes);
         EXPECT_TRUE(ReadFromEngine(b, bytes.size()) == bytes);
-        EXPECT_TRUE(PollFor([&] { return transmitEmpty > 0; }));
+        EXPECT_TRUE(testsupport::WaitUntil([&] { return transmitEmpty > 0; }));
         std::this_thread::sleep_for(500ms);  // room for a second, wrong report
         EXPECT_EQ(transmitEmpty, 1);
     }
@@ -237,11 +215,8 @@ TEST(Drivers, TransmitEmptyComesOnceAfterTheLastChunk)
 TEST(Drivers, OutputHeldByXoffLeavesTheThreadsIdleAndCloseQuick)
 {
     TComm32 a, b;
-    Configure(a, Uarts.Com);
     a.fSetFCtrl(TComm32::fcXonXoff);
-    Configure(b, Uarts.PeerCom);
-    a.Open();
-    b.Open();
+    OpenBoth(a, b, Uarts);
     // The driver takes the XOFF out of the input before it passes on the
     // byte behind it: once that byte is read, output is held.
     Send(b, "\x13m");
@@ -274,10 +249,7 @@ TEST(Drivers, OutputHeldByXoffLeavesTheThreadsIdleAndCloseQuick)
 TEST(Drivers, HungUpPortCanBeOpenedAgain)
 {
     TComm32 a, b;
-    Configure(a, Uarts.Com);
-    Configure(b, Uarts.PeerCom);
-    a.Open();
-    b.Open();
+    OpenBoth(a, b, Uarts);
     const int fd = open(Uarts.Device, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     ASSERT_GE(fd, 0);
     ASSERT_EQ(ioctl(fd, TIOCVHANGUP), 0);
@@ -307,43 +279,40 @@ TEST(Drivers, PortListNamesTheUartsAndTheAdapter)
 
 // --- a whole download ------------------------------------------------------
 
-// Copies bytes both ways between two descriptors until stopped.
+// Copies bytes both ways between two raw lines until stopped.
 class Relay {
 public:
-    Relay(int a, int b) : Worker([this, a, b] { Run(a, b); }) {}
+    Relay(int a, int b) : There([this, a, b] { Copy(a, b); }), Back([this, a, b] { Copy(b, a); }) {}
     ~Relay()
     {
         Stop = true;
-        Worker.join();
+        There.join();
+        Back.join();
     }
 
 private:
-    void Run(int a, int b)
+    void Copy(int from, int to)
     {
         char buffer[4096];
         while (!Stop) {
-            pollfd fds[2] = {{a, POLLIN, 0}, {b, POLLIN, 0}};
-            if (poll(fds, 2, 50) <= 0)
-                continue;
-            for (int i = 0; i < 2; ++i)
-                if (fds[i].revents & POLLIN) {
-                    const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
-                    if (n > 0) {
-                        ASSERT_EQ(write(fds[1 - i].fd, buffer, static_cast<size_t>(n)), n);
-                    }
-                }
+            const ssize_t n = read(from, buffer, sizeof buffer);  // 0 after a tenth of a second of quiet
+            if (n > 0) {
+                ASSERT_EQ(write(to, buffer, static_cast<size_t>(n)), n);
+            }
         }
     }
     std::atomic<bool> Stop{false};
-    std::thread Worker;
+    std::thread There, Back;
 };
 
+// A line in raw mode whose reads give up after a tenth of a second.
 int OpenRaw(const std::string& path)
 {
     const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     termios2 raw{};
     raw.c_cflag = CS8 | CREAD | CLOCAL | BOTHER;
     raw.c_ispeed = raw.c_ospeed = 115200;
+    raw.c_cc[VTIME] = 1;
     EXPECT_TRUE(fd >= 0 && ioctl(fd, TCSETS2, &raw) == 0) << path;
     return fd;
 }
@@ -355,23 +324,8 @@ TEST(Drivers, WholeDownloadThroughTheUsbAdapter)
 {
     testsupport::PortDirectory ports;
     std::filesystem::create_symlink(UsbAdapter.Device, ports.Path() + "/COM1");
-    const std::string log = ports.Path() + "/ccsim.log";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-    char* argv[] = {const_cast<char*>(CCSIM_PATH), const_cast<char*>("--port"), const_cast<char*>("COM9"), nullptr};
-    pid_t sim = -1;
-    ASSERT_EQ(posix_spawn(&sim, CCSIM_PATH, &actions, nullptr, argv, environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
-    const auto stopSimulator = [sim] {
-        kill(sim, SIGTERM);
-        waitpid(sim, nullptr, 0);
-    };
-    if (!testsupport::WaitUntil([&] { return std::filesystem::exists(ports.Path() + "/COM9"); }, 10s)) {
-        stopSimulator();
-        FAIL() << "ccsim did not register COM9";
-    }
+    testsupport::Process sim(CCSIM_PATH, {"--port", "COM9"});
+    ASSERT_TRUE(sim.WaitForOutput("COM9 is ", 10s)) << sim.Output();
     const int simulatorLine = OpenRaw(ports.Path() + "/COM9"), uart = OpenRaw("/dev/ttyS3");
     {
         Relay relay(simulatorLine, uart);
@@ -386,23 +340,17 @@ TEST(Drivers, WholeDownloadThroughTheUsbAdapter)
     }
     close(simulatorLine);
     close(uart);
-    stopSimulator();
-
-    std::ifstream file(log);
-    const std::string output((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const std::string output = sim.Output();
+    // The frames of the default configuration; each is answered with the
+    // code in its fourth byte.
     std::size_t at = 0;
-    // The frames of the default configuration, each with the code it is answered with.
-    const std::pair<const char*, int> download[] = {
-        {"7E 01 00 02", 2}, {"7E 05 00 04 01 02 03 04", 4}, {"7E 06 00 05 01 02 03 04 05", 5},
-        {"7E 07 00 06 01 02 03 04 06 08", 6}, {"7E 08 00 07 01 02 03 04 05 06 07", 7},
-        {"7E 03 00 08 02 FF", 8}, {"7E 01 00 03", 3},
-    };
-    for (const auto& [frame, code] : download) {
-        const std::string line = "<- " + std::string(frame) + "  ";
-        at = output.find(line, at);
-        ASSERT_NE(at, std::string::npos) << "frame " << line << "missing or out of order in\n" << output;
-        EXPECT_EQ(output.compare(output.find('\n', at) + 1, 14, "-> 7E 01 00 0" + std::to_string(code)), 0)
-            << "answer to " << line;
+    for (const std::string frame : {"7E 01 00 02", "7E 05 00 04 01 02 03 04", "7E 06 00 05 01 02 03 04 05",
+                                    "7E 07 00 06 01 02 03 04 06 08", "7E 08 00 07 01 02 03 04 05 06 07",
+                                    "7E 03 00 08 02 FF", "7E 01 00 03"}) {
+        at = output.find("<- " + frame + "  ", at);
+        ASSERT_NE(at, std::string::npos) << "frame " << frame << " missing or out of order in\n" << output;
+        EXPECT_EQ(output.compare(output.find('\n', at) + 1, 14, "-> 7E 01 00 " + frame.substr(9, 2)), 0)
+            << "answer to " << frame;
     }
 }
 
