@@ -49,7 +49,10 @@ void ModalAnswers::ReleaseHeld()
 
 bool ModalAnswers::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() != QEvent::Show || !watched->isWidgetType() || !static_cast<QWidget*>(watched)->isWindow())
+    // The receiver first: the engine's notifications, posted from its
+    // threads to a plain object, are not read before that object has told
+    // ThreadSanitizer it took them over.
+    if (!watched->isWidgetType() || event->type() != QEvent::Show || !static_cast<QWidget*>(watched)->isWindow())
         return false;
     auto* window = static_cast<QWidget*>(watched);
     for (auto it = Pending.begin(); it != Pending.end(); ++it) {
