@@ -66,6 +66,16 @@ List* MakeList(QWidget* parent, const char* name, std::initializer_list<const ch
     return list;
 }
 
+// A list whose item positions are codes of the line-settings frame.
+template <std::size_t N>
+TPickList* MakeCodeList(QWidget* parent, const char* name, const ControllerFrame::TItem (&items)[N])
+{
+    auto* list = MakeList<TPickList>(parent, name, {});
+    for (const ControllerFrame::TItem& item : items)
+        list->addItem(Text(item.Label));
+    return list;
+}
+
 std::vector<std::uint8_t> BytesOfEdit(const QLineEdit* edit)
 {
     const QByteArray text = edit->text().toUtf8();
@@ -122,7 +132,7 @@ void TForm1::_CreateControls()
     setCentralWidget(client);
     LxCommDevice1 = new TLxCommDevice(this);
     LxCommDevice1->setObjectName(QStringLiteral("LxCommDevice1"));
-    Edit1 = MakeEdit(client, "Edit1", "01 02 03 04 ");
+    Edit1 = MakeEdit(client, "Edit1", ControllerFrame::DefaultSequences[0]);
     ButtonSet = MakeButton(client, "ButtonSet", "串口设置");
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -145,16 +155,16 @@ void TForm1::_CreateControls()
     ComboBox1 = MakeList(client, "ComboBox1", {"ALL", "SR01E", "SR02E", "SR03E", "UR04E", "UR03E", "UR02E",
                                                "UR01E", "UR07E", "UR05E", "UR06E", "SR05E", "SR04E"});
     Button18 = MakeButton(client, "Button18", "读序列号");
-    Edit2 = MakeEdit(client, "Edit2", "01 02 03 04 05");
-    Edit3 = MakeEdit(client, "Edit3", "01 02 03 04 06 08");
+    Edit2 = MakeEdit(client, "Edit2", ControllerFrame::DefaultSequences[1]);
+    Edit3 = MakeEdit(client, "Edit3", ControllerFrame::DefaultSequences[2]);
     Label3 = MakeLabel(client, "Label3", "启动 PPS");
     Label4 = MakeLabel(client, "Label4", "目标 PPS");
-    ComboBox2 = MakeList<TPickList>(client, "ComboBox2", {"4800", "9600", "19200", "38400", "57600", "76800", "115200"});
-    ComboBox3 = MakeList<TPickList>(client, "ComboBox3", {"奇", "偶", "无"});
+    ComboBox2 = MakeCodeList(client, "ComboBox2", ControllerFrame::BaudItems);
+    ComboBox3 = MakeCodeList(client, "ComboBox3", ControllerFrame::ParityItems);
     Label5 = MakeLabel(client, "Label5", "方向");
     Label6 = MakeLabel(client, "Label6", "全步/半步");
     Label7 = MakeLabel(client, "Label7", "停止方式");
-    Edit4 = MakeEdit(client, "Edit4", "01 02 03 04 05 06 07");
+    Edit4 = MakeEdit(client, "Edit4", ControllerFrame::DefaultSequences[3]);
     Label8 = MakeLabel(client, "Label8", "目标步数");
     ComboBox4 = MakeList(client, "ComboBox4", {"减速停止", "立即停止", "自由停止"});
     Memo1 = new QPlainTextEdit(client);

@@ -39,6 +39,11 @@ inline constexpr TItem BaudItems[] = {{"4800", "4800"},   {"9600", "9600"},   {"
                                       {"115200", "115200"}};
 constexpr std::uint8_t NoItem = 0xFF;
 
+// The sequences the window starts with for "关", "开", "电脑" and "视频"
+// (commands 4 to 7), which the command-line download takes as its defaults.
+inline constexpr const char* DefaultSequences[] = {"01 02 03 04 ", "01 02 03 04 05", "01 02 03 04 06 08",
+                                                   "01 02 03 04 05 06 07"};
+
 // The frame of `code` with the first MaxData bytes of `data`.
 std::vector<std::uint8_t> Build(std::uint8_t code, std::span<const std::uint8_t> data = {});
 

@@ -16,8 +16,9 @@
 
 namespace ccdl {
 
-const std::array<std::string, 4> DefaultSequences = {"01 02 03 04 ", "01 02 03 04 05", "01 02 03 04 06 08",
-                                                     "01 02 03 04 05 06 07"};
+const std::array<std::string, 4> DefaultSequences = {
+    ControllerFrame::DefaultSequences[0], ControllerFrame::DefaultSequences[1], ControllerFrame::DefaultSequences[2],
+    ControllerFrame::DefaultSequences[3]};
 const std::array<std::string, 4> SequenceKeys = {"off", "on", "computer", "video"};
 
 namespace {
