@@ -31,22 +31,9 @@ std::size_t CountWith(const std::vector<int>& record, int bits)
 
 void Notifications::Attach(TComm32& engine)
 {
-    const auto add = [this](int value) {
-        {
-            std::lock_guard guard(Lock);
-            Values.push_back(value);
-        }
-        Changed.notify_all();
-    };
-    engine.OnCommNotify = [add](TObject*, int type) { add(type); };
-    engine.OnAfterOpen = [add](TObject*) { add(AfterOpen); };
-    engine.OnBeforeClose = [add](TObject*) { add(BeforeClose); };
-}
-
-bool Notifications::WaitFor(const std::function<bool(const std::vector<int>&)>& done) const
-{
-    std::unique_lock guard(Lock);
-    return Changed.wait_for(guard, 5s, [&] { return done(Values); });
+    engine.OnCommNotify = [this](TObject*, int type) { Add(type); };
+    engine.OnAfterOpen = [this](TObject*) { Add(AfterOpen); };
+    engine.OnBeforeClose = [this](TObject*) { Add(BeforeClose); };
 }
 
 void FakePort::PostEvents(std::uint32_t events)

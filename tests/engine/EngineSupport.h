@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "CommEvent.h"
+#include "NotifyRecord.h"
 #include "SerialPort.h"
 #include "TComm32.h"
 
@@ -29,21 +30,15 @@ std::size_t CountWith(const std::vector<int>& record, int bits);
 
 // The notify values an engine reported, from whichever thread, with the
 // open and close events as AfterOpen and BeforeClose.
-class Notifications {
+class Notifications : public testsupport::NotifyRecord {
 public:
     static constexpr int AfterOpen = -1, BeforeClose = -2;
     void Attach(OrvekComm32::TComm32& engine);
-    std::vector<int> Record() const { std::lock_guard guard(Lock); return Values; }
     std::size_t CountWith(int bits) const { return enginetest::CountWith(Record(), bits); }
-    void Clear() { std::lock_guard guard(Lock); Values.clear(); }
-    // True when `done(record)` held within five seconds; `done` runs under
-    // the record's lock and must look only at its argument.
-    bool WaitFor(const std::function<bool(const std::vector<int>&)>& done) const;
-
-private:
-    mutable std::mutex Lock;
-    mutable std::condition_variable Changed;
-    std::vector<int> Values;
+    bool WaitFor(const std::function<bool(const std::vector<int>&)>& done) const
+    {
+        return NotifyRecord::WaitFor(done, std::chrono::seconds(5));
+    }
 };
 
 // A port whose events, modem lines and driver the test plays; it receives

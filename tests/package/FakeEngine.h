@@ -8,14 +8,12 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <cstring>
-#include <functional>
 #include <mutex>
-#include <set>
 #include <vector>
 
+#include "NotifyRecord.h"
 #include "PackageCodec.h"
 #include "TComm32.h"
 #include "Tcommpkg.h"
@@ -123,53 +121,6 @@ private:
     Bytes Sink;
 };
 
-// Records the notify values a handler receives, and from whom, and lets a
-// test wait for them.
-class NotifyLog {
-public:
-    std::function<void(TObject*, int)> Handler()
-    {
-        return [this](TObject* Sender, int NotifyType) {
-            {
-                std::lock_guard guard(Lock);
-                Types.push_back(NotifyType);
-                Senders.insert(Sender);
-            }
-            Changed.notify_all();
-        };
-    }
-
-    std::vector<int> Snapshot()
-    {
-        std::lock_guard guard(Lock);
-        return Types;
-    }
-
-    // Everyone who sent a notification.
-    std::set<TObject*> From()
-    {
-        std::lock_guard guard(Lock);
-        return Senders;
-    }
-
-    void Clear()
-    {
-        std::lock_guard guard(Lock);
-        Types.clear();
-    }
-
-    // True when `count` entries arrived within the timeout.
-    bool WaitForSize(std::size_t count, std::chrono::milliseconds timeout = 10s)
-    {
-        std::unique_lock guard(Lock);
-        return Changed.wait_for(guard, timeout, [&] { return Types.size() >= count; });
-    }
-
-private:
-    std::mutex Lock;
-    std::condition_variable Changed;
-    std::vector<int> Types;
-    std::set<TObject*> Senders;
-};
+using NotifyLog = testsupport::NotifyRecord;
 
 } // namespace packagetest

@@ -101,8 +101,8 @@ TEST(PackageLayer, InactiveLayerPassesNotificationsOnAndTouchesNothing)
     rig.Engine.Feed(Framed({0x41}));
     rig.Engine.Notify(EV_RXCHAR | EV_TXEMPTY | EV_CTS);
 
-    EXPECT_EQ(rig.Earlier.Snapshot(), (std::vector<int> {EV_RXCHAR, EV_RXCHAR | EV_TXEMPTY | EV_CTS}));
-    EXPECT_EQ(rig.Events.Snapshot().size(), 1u); // only the package while active
+    EXPECT_EQ(rig.Earlier.Record(), (std::vector<int> {EV_RXCHAR, EV_RXCHAR | EV_TXEMPTY | EV_CTS}));
+    EXPECT_EQ(rig.Events.Record().size(), 1u); // only the package while active
     Bytes unread(8);
     EXPECT_EQ(rig.Engine.Read(unread.data(), 8), 5); // the inactive layer read nothing
     EXPECT_EQ(rig.Send({1, 2}), 0u);
@@ -123,15 +123,15 @@ TEST(PackageLayer, ActiveLayerReportsPackagesAndPassesOtherBits)
 
     // The earlier handler sees every notification unchanged.
     const std::vector<int> sent {EV_RXCHAR | EV_CTS, EV_DSR, EV_RXCHAR};
-    EXPECT_EQ(rig.Earlier.Snapshot(), sent);
-    EXPECT_EQ(rig.Events.Snapshot(), sent);
+    EXPECT_EQ(rig.Earlier.Record(), sent);
+    EXPECT_EQ(rig.Events.Record(), sent);
     EXPECT_EQ(rig.Earlier.From(), std::set<TObject*> {&rig.Engine});
     EXPECT_EQ(rig.Events.From(), std::set<TObject*> {rig.Layer.get()});
 
     EXPECT_EQ(rig.Take(), Bytes {});
     EXPECT_EQ(rig.Take(), Bytes {0x41});
     rig.Engine.Notify(EV_RXCHAR);
-    EXPECT_EQ(rig.Events.Snapshot().size(), 3u); // nothing waits any more
+    EXPECT_EQ(rig.Events.Record().size(), 3u); // nothing waits any more
 }
 
 TEST(PackageLayer, DestroyingWhileTheEngineNotifiesIsSafe)
@@ -297,7 +297,7 @@ TEST(PackageLayer, PartlyAcceptedPackagesAreHandedOverInLaterSteps)
         rig.Events.Clear();
         rig.Engine.Notify(EV_TXEMPTY);
         const bool lastTaken = rig.Engine.Sent().size() > beforeLast;
-        EXPECT_EQ(rig.Events.Snapshot(), lastTaken ? std::vector<int> {EV_TXEMPTY} : std::vector<int> {}) << step;
+        EXPECT_EQ(rig.Events.Record(), lastTaken ? std::vector<int> {EV_TXEMPTY} : std::vector<int> {}) << step;
     }
     EXPECT_EQ(rig.Engine.Sent(), Concat({Framed(a), Framed(b), Framed(c)}));
 }
@@ -310,7 +310,7 @@ TEST(PackageLayer, TimeoutTypeIgnoresReceivedBytesEvents)
     // A whole frame, which a framed type would report at once; the layer
     // thread may read the bytes, but cannot end the package for an hour.
     rig.Engine.Receive(Framed({1}));
-    EXPECT_TRUE(rig.Events.Snapshot().empty());
+    EXPECT_TRUE(rig.Events.Record().empty());
     EXPECT_EQ(rig.Waiting(), 0u);
 }
 
@@ -508,7 +508,7 @@ TEST(PackageLayerTimeout, BytesCloserThanOneIntervalStayInOnePackage)
         std::this_thread::sleep_for(10ms); // the pace of the sender, not a wait for the layer
     }
     ASSERT_TRUE(rig.Events.WaitForSize(1));
-    EXPECT_EQ(rig.Events.Snapshot(), std::vector<int> {EV_RXCHAR});
+    EXPECT_EQ(rig.Events.Record(), std::vector<int> {EV_RXCHAR});
     EXPECT_EQ(rig.Take(), Counting(20));
 }
 
