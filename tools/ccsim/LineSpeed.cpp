@@ -1,41 +1,25 @@
 #include "LineSpeed.h"
 
-#include <termios.h>
+#include <asm/termbits.h>
+#include <sys/ioctl.h>
 
 namespace ccsim {
-namespace {
 
-struct TSpeed {
-    int Baud;
-    speed_t Code;
-};
-
-constexpr TSpeed Speeds[] = {
-    {50, B50},         {75, B75},         {110, B110},       {134, B134},       {150, B150},
-    {200, B200},       {300, B300},       {600, B600},       {1200, B1200},     {1800, B1800},
-    {2400, B2400},     {4800, B4800},     {9600, B9600},     {19200, B19200},   {38400, B38400},
-    {57600, B57600},   {115200, B115200}, {230400, B230400}, {460800, B460800}, {500000, B500000},
-    {576000, B576000}, {921600, B921600}, {1000000, B1000000}, {1152000, B1152000},
-    {1500000, B1500000}, {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000},
-    {3500000, B3500000}, {4000000, B4000000},
-};
-
-} // namespace
-
-std::optional<unsigned> SpeedOfBaud(int baud)
+bool SetLineSpeed(int fd, int baud)
 {
-    for (const auto& speed : Speeds)
-        if (speed.Baud == baud)
-            return speed.Code;
-    return std::nullopt;
+    termios2 settings {};
+    if (baud <= 0 || ioctl(fd, TCGETS2, &settings) != 0)
+        return false;
+    settings.c_cflag &= ~(CBAUD | (CBAUD << IBSHIFT));
+    settings.c_cflag |= BOTHER | (BOTHER << IBSHIFT);
+    settings.c_ispeed = settings.c_ospeed = static_cast<speed_t>(baud);
+    return ioctl(fd, TCSETS2, &settings) == 0;
 }
 
-int BaudOfSpeed(unsigned code)
+int LineSpeedOf(int fd)
 {
-    for (const auto& speed : Speeds)
-        if (speed.Code == code)
-            return speed.Baud;
-    return 0;
+    termios2 settings {};
+    return ioctl(fd, TCGETS2, &settings) == 0 ? static_cast<int>(settings.c_ospeed) : 0;
 }
 
 } // namespace ccsim

@@ -1,15 +1,14 @@
 #pragma once
-// Line speeds in bits per second and the termios speed codes of the pty.
-// Kept apart so that <termios.h> stays out of the other headers.
-
-#include <optional>
+// The pty's line speed in bits per second, through the kernel's termios2,
+// which carries any rate (the tool's 14400 and 56000 included). Kept apart
+// because the kernel's terminal structures clash with <termios.h>.
 
 namespace ccsim {
 
-// The termios speed code of `baud` (an unsigned speed_t), if termios has one.
-std::optional<unsigned> SpeedOfBaud(int baud);
+// False when the pty refuses the rate.
+bool SetLineSpeed(int fd, int baud);
 
-// The bits per second of a termios speed code; 0 for an unknown code.
-int BaudOfSpeed(unsigned speed);
+// The rate the line runs at now; 0 when it cannot be read.
+int LineSpeedOf(int fd);
 
 } // namespace ccsim

@@ -30,12 +30,10 @@ void SetRaw(int fd, int baud)
         Fail("tcgetattr");
     cfmakeraw(&settings);
     settings.c_cflag |= CLOCAL | CREAD;
-    if (const auto speed = SpeedOfBaud(baud)) {
-        cfsetispeed(&settings, *speed);
-        cfsetospeed(&settings, *speed);
-    }
     if (tcsetattr(fd, TCSANOW, &settings) != 0)
         Fail("tcsetattr");
+    if (!SetLineSpeed(fd, baud))
+        Fail("cannot set " + std::to_string(baud) + " baud");
 }
 
 std::string ReadLinkTarget(const std::string& link)
@@ -76,10 +74,7 @@ TSimPty::~TSimPty()
 
 int TSimPty::CurrentBaud() const
 {
-    termios settings {};
-    if (tcgetattr(SlaveKeeper, &settings) != 0)
-        return 0;
-    return BaudOfSpeed(cfgetospeed(&settings));
+    return LineSpeedOf(SlaveKeeper);
 }
 
 void TSimPty::_Register()

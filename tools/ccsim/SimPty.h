@@ -26,9 +26,10 @@ public:
     int MasterFd() const { return Master; }
     const std::string& SlavePath() const { return Slave; }
     const std::string& LinkPath() const { return Link; }
+    int SlaveFd() const { return SlaveKeeper; }
 
     // The speed the line runs at now, in bits per second: the tool sets
-    // its own when it opens the port. 0 when termios names no rate.
+    // its own when it opens the port. 0 when it cannot be read.
     int CurrentBaud() const;
 
 private:
