@@ -1,10 +1,8 @@
 #pragma once
 // The controller's end of the line, played by a test on the master side of
 // a pty: it gathers what the tool writes while the event loop runs, cuts it
-// into controller frames (7E, 16-bit little-endian length, that many
-// bytes), and, when answering, acknowledges each frame as a controller
-// does: 2 to a connect request, 3 to a disconnect request and the frame's
-// own code to 4 to 8, each as a frame of its own.
+// into controller frames with the simulator's reader, and, when answering,
+// lets the simulator's controller acknowledge each frame.
 
 #include <cerrno>
 #include <chrono>
@@ -16,6 +14,8 @@
 #include <QSocketNotifier>
 #include <QTest>
 
+#include "Controller.h"
+#include "FrameReader.h"
 #include "PtyPort.h"
 
 namespace apptest {
@@ -47,7 +47,7 @@ public:
     void Clear()
     {
         Raw.clear();
-        Cut = 0;
+        Reader = {};
         Complete.clear();
     }
 
@@ -66,27 +66,26 @@ private:
     void ReadAvailable()
     {
         std::uint8_t chunk[4096];
+        std::vector<ccsim::TStreamItem> items;
         for (;;) {
             const ssize_t n = ::read(Port.MasterFd(), chunk, sizeof chunk);
-            if (n > 0)
+            if (n > 0) {
                 Raw.insert(Raw.end(), chunk, chunk + n);
-            else if (n < 0 && errno == EINTR)
+                Reader.Feed({chunk, static_cast<std::size_t>(n)}, items);
+            } else if (n < 0 && errno == EINTR) {
                 continue;
-            else {
+            } else {
                 if (n < 0 && errno == EIO)
                     Notifier.setEnabled(false);  // the tool's side is closed for good
                 break;
             }
         }
-        while (Raw.size() - Cut >= 3) {
-            const std::size_t length = Raw[Cut + 1] | (std::size_t(Raw[Cut + 2]) << 8);
-            if (Raw.size() - Cut < 3 + length)
-                return;
-            const auto begin = Raw.begin() + static_cast<std::ptrdiff_t>(Cut);
-            Cut += 3 + length;
-            const Bytes& frame = Complete.emplace_back(begin, begin + static_cast<std::ptrdiff_t>(3 + length));
-            if (Answering && frame.size() >= 4 && frame[0] == 0x7E && frame[3] >= 2 && frame[3] <= 8)
-                Send(Bytes{0x7E, 0x01, 0x00, frame[3]});
+        for (const ccsim::TStreamItem& item : items) {
+            if (item.Kind != ccsim::TStreamItem::Frame)
+                continue;
+            Complete.push_back(item.Data);
+            if (Answering)
+                Send(Controller.Receive(item.Data).Reply);
         }
     }
 
@@ -94,7 +93,8 @@ private:
     QSocketNotifier Notifier;
     bool Answering = false;
     Bytes Raw;
-    std::size_t Cut = 0;
+    ccsim::TFrameReader Reader;
+    ccsim::TController Controller;
     std::vector<Bytes> Complete;
 };
 

@@ -2,11 +2,6 @@
 // UsePackage, and where its notifications run.
 #include <gtest/gtest.h>
 
-// The kernel's terminal structures, to read back the applied bit rate;
-// they clash with <termios.h>, which this file does not include.
-#include <asm/termbits.h>
-#include <sys/ioctl.h>
-
 #include <QCoreApplication>
 #include <QTest>
 #include <QThread>
@@ -25,13 +20,6 @@ using namespace OrvekComm32;
 using testsupport::PtyPort;
 
 namespace {
-
-std::uint32_t AppliedBitRate(const PtyPort& pty)
-{
-    termios2 settings{};
-    ioctl(pty.SlaveFd(), TCGETS2, &settings);
-    return settings.c_ospeed;
-}
 
 // Values outside the enumerations and the ranges, and the one flow
 // control that maps to another, through the property system as a form
@@ -85,12 +73,12 @@ TEST_F(DeviceOnPty, ClosingSetterAndUsePackageOnAnOpenPort)
     };
     Device.fSetPackageType(cptFrameHeadTail);
     Device.fSetActive(true);
-    EXPECT_EQ(AppliedBitRate(Pty), 115200u);  // a closed pty would keep its own 38400
+    EXPECT_EQ(Pty.Baud(), 115200);  // a closed pty would keep its own 38400
     Device.fSetBaud(br38400);
     EXPECT_FALSE(Device.fGetActive());
     EXPECT_EQ(beforeClose, 1);
     Device.fSetActive(true);
-    EXPECT_EQ(AppliedBitRate(Pty), 38400u);
+    EXPECT_EQ(Pty.Baud(), 38400);
 
     unsigned char buffer[64];
     EXPECT_EQ(Device.ReadPackage(buffer, sizeof buffer), 0u);  // the layer is off

@@ -23,6 +23,7 @@
 #include <thread>
 
 #include "ChildProcess.h"
+#include "EngineLine.h"
 #include "ModalAnswers.h"
 #include "ProcessResources.h"
 #include "PtyPort.h"
@@ -32,6 +33,8 @@
 
 using namespace OrvekComm32;
 using namespace std::chrono_literals;
+using testsupport::ReadFromEngine;
+using testsupport::Send;
 
 namespace {
 
@@ -79,25 +82,6 @@ void OpenBoth(TComm32& a, TComm32& b, const TCable& cable, std::uint32_t rate = 
     Configure(b, cable.PeerCom, rate);
     a.Open();
     b.Open();
-}
-
-std::string ReadFromEngine(TComm32& engine, std::size_t wanted, std::chrono::milliseconds timeout = 5s)
-{
-    std::string got(wanted, '\0');
-    std::size_t have = 0;
-    testsupport::WaitUntil(
-        [&] {
-            have += static_cast<std::size_t>(engine.Read(got.data() + have, static_cast<long>(wanted - have)));
-            return have == wanted;
-        },
-        timeout);
-    got.resize(have);
-    return got;
-}
-
-void Send(TComm32& engine, const std::string& bytes)
-{
-    ASSERT_EQ(engine.Write(bytes.data(), static_cast<long>(bytes.size())), static_cast<long>(bytes.size()));
 }
 
 // Bytes both ways at once through an open pair, every byte compared.

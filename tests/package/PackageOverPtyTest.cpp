@@ -24,7 +24,7 @@ TEST(PackageOverPty, PackagesAreHandedOverAsTheEngineTakesThem)
         testsupport::PortDirectory ports;
         testsupport::PtyPort pty {13};
         TComm32 engine; // closed by its destructor, after the layer has gone
-        engine.UsePortNo(pty.ComNumber());
+        engine.UsePortNo(13);
         TCommPackage layer(&engine);
         layer.fSetPkgSz(8192);
         layer.fSetPkgType(type);

@@ -2,10 +2,9 @@
 // must leave nothing behind, and the port must still carry bytes after them.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <string>
-#include <thread>
 
+#include "EngineLine.h"
 #include "ProcessResources.h"
 #include "PtyPort.h"
 #include "TComm32.h"
@@ -35,10 +34,7 @@ TEST(EngineCycles, OpenCloseCyclesAndFailedOpensLeaveNoDescriptorOrThread)
         engine.Open();
         if (cycle % 100 == 0) {
             pty.Write(std::string("x"));
-            char byte = 0;  // polled for up to five seconds
-            for (int polls = 0; polls < 5000 && engine.Read(&byte, 1) == 0; ++polls)
-                std::this_thread::sleep_for(1ms);
-            ASSERT_EQ(byte, 'x') << "cycle " << cycle;
+            ASSERT_EQ(testsupport::ReadFromEngine(engine, 1), "x") << "cycle " << cycle;
         }
         engine.Close();
         ASSERT_FALSE(engine.Active) << "cycle " << cycle;

@@ -3,16 +3,10 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <poll.h>
-#include <pty.h>
 #include <stdexcept>
-#include <termios.h>
 #include <unistd.h>
-#include <utility>
-
-#include "TCommSerialPortInfo.h"
 
 namespace testsupport {
 namespace {
@@ -49,43 +43,19 @@ PortDirectory::~PortDirectory()
     Previous ? setenv("CCDL_PORT_DIR", Previous->c_str(), 1) : unsetenv("CCDL_PORT_DIR");
 }
 
-PtyPort::PtyPort(int comNumber) : Com(comNumber)
+PtyPort::PtyPort(int comNumber) : Pty(std::make_unique<ccsim::TSimPty>(comNumber, 38400)), Slave(Pty->SlavePath())
 {
-    char name[256] = {};
-    if (openpty(&Master, &SlaveKeeper, name, nullptr, nullptr) != 0)
-        Fail("openpty");
-    fcntl(Master, F_SETFD, FD_CLOEXEC);
-    fcntl(SlaveKeeper, F_SETFD, FD_CLOEXEC);
-    fcntl(Master, F_SETFL, fcntl(Master, F_GETFL) | O_NONBLOCK);
-    termios settings {};
-    if (tcgetattr(SlaveKeeper, &settings) != 0)
-        Fail("tcgetattr");
-    cfmakeraw(&settings);
-    if (tcsetattr(SlaveKeeper, TCSANOW, &settings) != 0)
-        Fail("tcsetattr");
-    Slave = name;
-    Link = OrvekComm32::TCommSerialPortInfo::LinkDirectory() + "/COM" + std::to_string(comNumber);
-    std::filesystem::create_directories(std::filesystem::path(Link).parent_path());
-    ::unlink(Link.c_str());
-    if (symlink(Slave.c_str(), Link.c_str()) != 0)
-        Fail("symlink " + Link);
-}
-
-PtyPort::~PtyPort()
-{
-    Unlink();
-    Hangup();
 }
 
 void PtyPort::Write(const Bytes& bytes)
 {
     std::size_t done = 0;
     while (done < bytes.size()) {
-        const ssize_t n = ::write(Master, bytes.data() + done, bytes.size() - done);
+        const ssize_t n = ::write(MasterFd(), bytes.data() + done, bytes.size() - done);
         if (n > 0) {
             done += static_cast<std::size_t>(n);
         } else if (n < 0 && errno == EAGAIN) {
-            pollfd p {Master, POLLOUT, 0};
+            pollfd p {MasterFd(), POLLOUT, 0};
             poll(&p, 1, 1000);
         } else {
             Fail("write to pty master");
@@ -97,8 +67,8 @@ Bytes PtyPort::ReadExactly(std::size_t count, std::chrono::milliseconds quiet)
 {
     Bytes received(count);
     std::size_t got = 0;
-    while (got < count && WaitReadable(Master, quiet)) {
-        const ssize_t n = ::read(Master, received.data() + got, count - got);
+    while (got < count && WaitReadable(MasterFd(), quiet)) {
+        const ssize_t n = ::read(MasterFd(), received.data() + got, count - got);
         if (n <= 0)
             break;
         got += static_cast<std::size_t>(n);
@@ -109,19 +79,13 @@ Bytes PtyPort::ReadExactly(std::size_t count, std::chrono::milliseconds quiet)
 
 bool PtyPort::Silent(std::chrono::milliseconds window)
 {
-    return !WaitReadable(Master, window);
-}
-
-void PtyPort::Hangup()
-{
-    for (int* fd : {&Master, &SlaveKeeper})
-        if (*fd >= 0)
-            ::close(std::exchange(*fd, -1));
+    return !WaitReadable(MasterFd(), window);
 }
 
 void PtyPort::Unlink()
 {
-    ::unlink(Link.c_str());
+    if (Pty)
+        ::unlink(Pty->LinkPath().c_str());
 }
 
 } // namespace testsupport

@@ -3,18 +3,20 @@
 // engine through the same port names a user picks.
 //
 // PortDirectory makes a private port link directory and points
-// CCDL_PORT_DIR at it for its lifetime. PtyPort opens a pty pair in raw
-// mode, links "COMn" in that directory to the slave device, and lets the
-// test drive the master end. The test keeps a slave descriptor open so that
-// the master end never sees a hang-up between the engine's opens.
+// CCDL_PORT_DIR at it for its lifetime. PtyPort is the simulator's own pty
+// (raw, linked as "COMn", its slave end kept open so that the master never
+// sees a hang-up between the engine's opens), driven by the test from the
+// master end.
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "FrameText.h"
+#include "SimPty.h"
 
 namespace testsupport {
 
@@ -38,16 +40,14 @@ class PtyPort {
 public:
     // Links COM<comNumber> in the current CCDL_PORT_DIR.
     explicit PtyPort(int comNumber);
-    ~PtyPort();
-    PtyPort(const PtyPort&) = delete;
-    PtyPort& operator=(const PtyPort&) = delete;
 
-    int ComNumber() const { return Com; }
     const std::string& SlavePath() const { return Slave; }
-    int MasterFd() const { return Master; }
+    int MasterFd() const { return Pty ? Pty->MasterFd() : -1; }
     // The slave descriptor the test keeps: opened before the engine's, it
     // can read the line settings the engine applied.
-    int SlaveFd() const { return SlaveKeeper; }
+    int SlaveFd() const { return Pty ? Pty->SlaveFd() : -1; }
+    // The bit rate the engine set on the line.
+    int Baud() const { return Pty->CurrentBaud(); }
 
     void Write(const Bytes& bytes);
     void Write(const std::string& text) { Write(Bytes(text.begin(), text.end())); }
@@ -56,17 +56,15 @@ public:
     // True when nothing arrives within `window`.
     bool Silent(std::chrono::milliseconds window);
 
-    // Closes both ends the test holds, as an unplugged device would.
-    void Hangup();
+    // Closes both ends the test holds and removes the link, as an
+    // unplugged device would.
+    void Hangup() { Pty.reset(); }
     // Removes the COMn link (the port then no longer exists by name).
     void Unlink();
 
 private:
-    int Com;
-    int Master = -1;
-    int SlaveKeeper = -1;
+    std::unique_ptr<ccsim::TSimPty> Pty;
     std::string Slave;
-    std::string Link;
 };
 
 inline std::string Hex(const Bytes& bytes)

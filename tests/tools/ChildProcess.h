@@ -1,100 +1,66 @@
 #pragma once
-// A built program run as a child process, its outputs kept for the test.
+// A built program run as a child process, its outputs gathered while the
+// test waits on it. Needs the Qt tests' main, whose event loop reads the
+// outputs as they come, so that a chatty child never blocks on a full pipe.
 
-#include <chrono>
 #include <csignal>
-#include <fstream>
-#include <spawn.h>
 #include <stdexcept>
 #include <string>
-#include <sys/mman.h>
-#include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
 #include <vector>
 
-extern char** environ;
+#include <QProcess>
+
+#include "ModalAnswers.h"
 
 namespace testsupport {
 
-using namespace std::chrono_literals;
-
-// Polls `condition` every 10 ms until it holds or `timeout` passed.
-template <typename Condition>
-bool PollFor(Condition condition, std::chrono::milliseconds timeout)
-{
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        std::this_thread::sleep_for(10ms);
-    }
-    return true;
-}
-
-// A child process whose standard output and standard error each go to a
-// memory file of their own, which never fills up and blocks the child.
 class Process {
 public:
-    Process(const std::string& path, std::vector<std::string> args)
+    Process(const std::string& path, const std::vector<std::string>& args)
     {
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, Files[0], STDOUT_FILENO);
-        posix_spawn_file_actions_adddup2(&actions, Files[1], STDERR_FILENO);
-        args.insert(args.begin(), path);
-        std::vector<char*> argv;
-        for (auto& arg : args)
-            argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        const int error = posix_spawn(&Pid, path.c_str(), &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        if (error != 0)
+        QStringList arguments;
+        for (const std::string& arg : args)
+            arguments << QString::fromStdString(arg);
+        Child.start(QString::fromStdString(path), arguments);
+        if (!Child.waitForStarted())
             throw std::runtime_error("cannot start " + path);
     }
-    Process(const Process&) = delete;
     ~Process()
     {
-        if (Pid > 0) {
-            kill(Pid, SIGKILL);
-            waitpid(Pid, nullptr, 0);
-        }
-        for (int fd : Files)
-            close(fd);
+        Child.kill();
+        Child.waitForFinished();
     }
 
     // Waits until both outputs together hold `text` or `timeout` passed.
     bool WaitForOutput(const std::string& text, std::chrono::milliseconds timeout = 10s)
     {
-        return PollFor([&] { return Output().find(text) != std::string::npos; }, timeout);
+        return WaitUntil([&] { return Output().find(text) != std::string::npos; }, timeout);
     }
 
-    void Signal(int signal) { kill(Pid, signal); }
+    void Signal(int signal) { ::kill(static_cast<pid_t>(Child.processId()), signal); }
 
     // The exit status; -1 when it did not exit normally within `timeout`.
     int WaitExit(std::chrono::milliseconds timeout = 20s)
     {
-        int status = 0;
-        if (!PollFor([&] { return waitpid(Pid, &status, WNOHANG) == Pid; }, timeout))
+        if (!WaitUntil([&] { return Child.state() == QProcess::NotRunning; }, timeout))
             return -1;
-        Pid = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return Child.exitStatus() == QProcess::NormalExit ? Child.exitCode() : -1;
     }
 
-    std::string Out() const { return Contents(Files[0]); }
-    std::string Err() const { return Contents(Files[1]); }
-    std::string Output() const { return Out() + Err(); }
+    std::string Out() { return Gathered(QProcess::StandardOutput); }
+    std::string Err() { return Gathered(QProcess::StandardError); }
+    std::string Output() { return Out() + Err(); }
 
 private:
-    // Read through a file of its own, from the start, whatever the child's offset.
-    static std::string Contents(int fd)
+    std::string Gathered(QProcess::ProcessChannel channel)
     {
-        std::ifstream file("/proc/self/fd/" + std::to_string(fd));
-        return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+        Child.setReadChannel(channel);
+        Texts[channel] += Child.readAll().toStdString();
+        return Texts[channel];
     }
 
-    pid_t Pid = -1;
-    const int Files[2] = {memfd_create("stdout", MFD_CLOEXEC), memfd_create("stderr", MFD_CLOEXEC)};
+    QProcess Child;
+    std::string Texts[2];
 };
 
 } // namespace testsupport

@@ -7,52 +7,31 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 
 #include <nlohmann/json.hpp>
 
 #include "ChildProcess.h"
+#include "EngineLine.h"
 #include "PtyPort.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-using Bytes = std::vector<std::uint8_t>;
 using Args = std::vector<std::string>;
 using testsupport::Process;
+using testsupport::ReadFromEngine;
+using testsupport::Send;
+using namespace std::string_literals;
 
-// The tool's end: the COM link, opened as the simulator left it (raw).
-class ToolSide {
-public:
-    explicit ToolSide(const std::string& link) : Fd(open(link.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC))
+// The tool's end: an engine on the simulator's port.
+struct ToolSide : OrvekComm32::TComm32 {
+    explicit ToolSide(int com)
     {
-        if (Fd < 0)
-            throw std::runtime_error("cannot open " + link + ": " + std::strerror(errno));
+        UsePortNo(com);
+        Open();
     }
-    ~ToolSide() { close(Fd); }
-
-    void Write(const Bytes& bytes) { ASSERT_EQ(write(Fd, bytes.data(), bytes.size()), ssize_t(bytes.size())); }
-
-    // Reads until `count` bytes came or `timeout` passed.
-    Bytes Read(std::size_t count, std::chrono::milliseconds timeout = 5s)
-    {
-        Bytes bytes(count);
-        std::size_t got = 0;
-        testsupport::PollFor(
-            [&] {
-                got += static_cast<std::size_t>(std::max<ssize_t>(read(Fd, &bytes[got], count - got), 0));
-                return got == count;
-            },
-            timeout);
-        bytes.resize(got);
-        return bytes;
-    }
-
-    const int Fd;
 };
 
 class Programs : public ::testing::Test {
@@ -84,7 +63,7 @@ protected:
 };
 
 // The controller's answer to the command `code`.
-Bytes Ack(std::uint8_t code) { return {0x7E, 0x01, 0x00, code}; }
+std::string Ack(char code) { return {'\x7E', '\x01', '\x00', code}; }
 
 struct Case {
     Args Sim;
@@ -100,8 +79,9 @@ TEST_F(Programs, CcdlDownloadsFaultsAndInputErrors)
     const std::vector<Case> cases = {
         {{}, {}, 0, "COM1: 6/7 disconnect request sent, waiting for 03\nCOM1: done, 7 frames sent",
          {"<- 7E 08 00 07 01 02 03 04 05 06 07", "<- 7E 03 00 08 02 FF", "link down"}},
-        {{}, {"--off", "1FF 0x2", "--parity", "odd", "--baud", "115200", "--line", "9600,none,8,2"}, 0,
-         "warning: off sequence: \"1FF\" is above FF and gives FF", {"<- 7E 03 00 04 FF 02", "<- 7E 03 00 08 00 06"}},
+        {{}, {"--off", "1FF 0x2", "--parity", "odd", "--baud", "115200", "--line", "14400,none,8,2"}, 0,
+         "warning: off sequence: \"1FF\" is above FF and gives FF",
+         {"line speed now 14400", "<- 7E 03 00 04 FF 02", "<- 7E 03 00 08 00 06"}},
         {{"--silent"}, quick, 1, "COM1: failed at 0/7 connect request: no answer 02 within 0.3 s after 2 frames",
          {"not answered: silent"}},
         {{"--drop-after", "2"}, quick, 1, "COM1: failed at 2/7 on: no answer 05", {"dropping after 2 frames"}},
@@ -173,33 +153,33 @@ TEST_F(Programs, CcdlADumpReadBackGoesToSeveralPortsAsItWas)
 TEST_F(Programs, CcsimAFrameInPiecesIsOneFrameAndNoiseIsNotAnswered)
 {
     auto sim = StartSim({});
-    ToolSide tool(LinkOf(1));
-    tool.Write({0x55, 0xAA});
-    tool.Write({0x7E, 0x01});
-    tool.Write({0x00, 0x02});
-    EXPECT_EQ(tool.Read(4), Ack(2));
-    EXPECT_TRUE(tool.Read(1, 300ms).empty());
+    ToolSide tool(1);
+    Send(tool, "\x55\xAA");
+    Send(tool, "\x7E\x01");
+    Send(tool, "\x00\x02"s);
+    EXPECT_EQ(ReadFromEngine(tool, 4), Ack(2));
+    EXPECT_TRUE(ReadFromEngine(tool, 1, 300ms).empty());
 
     // A frame cut short is given up when the line goes quiet, and the
     // next whole frame is answered as usual.
-    tool.Write({0x7E, 0x05, 0x00, 0x04, 0x01});
+    Send(tool, "\x7E\x05\x00\x04\x01"s);
     EXPECT_TRUE(sim->WaitForOutput("incomplete frame, dropped")) << sim->Output();
-    tool.Write({0x7E, 0x01, 0x00, 0x03});
-    EXPECT_EQ(tool.Read(4), Ack(3));
+    Send(tool, Ack(3));
+    EXPECT_EQ(ReadFromEngine(tool, 4), Ack(3));
 }
 
 // The other fault modes are tried by ccdl's tests.
 TEST_F(Programs, CcsimADelayedAnswerStillComesAndAStopDuringTheDelayIsNotHeldUp)
 {
     auto sim = StartSim({"--delay", "300"}, 5);
-    ToolSide tool(LinkOf(5));
-    tool.Write(Ack(2));
-    EXPECT_EQ(tool.Read(4), Ack(2));
+    ToolSide tool(5);
+    Send(tool, Ack(2));
+    EXPECT_EQ(ReadFromEngine(tool, 4), Ack(2));
     sim = StartSim({"--delay", "60000"}, 6);
-    ToolSide slow(LinkOf(6));
-    slow.Write(Ack(2));
+    ToolSide slow(6);
+    Send(slow, Ack(2));
     ASSERT_TRUE(sim->WaitForOutput("in 60000 ms"));
-    EXPECT_TRUE(slow.Read(1, 300ms).empty());
+    EXPECT_TRUE(ReadFromEngine(slow, 1, 300ms).empty());
     sim->Signal(SIGTERM);
     EXPECT_EQ(sim->WaitExit(10s), 0);
 }
