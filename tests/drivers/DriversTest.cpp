@@ -38,8 +38,6 @@ using testsupport::Send;
 
 namespace {
 
-constexpr std::uint8_t NOPARITY = 0, ODDPARITY = 1, EVENPARITY = 2, MARKPARITY = 3, SPACEPARITY = 4;
-constexpr std::uint8_t ONESTOPBIT = 0, TWOSTOPBITS = 2;
 
 struct TCable {
     int Com;        // the engine under test

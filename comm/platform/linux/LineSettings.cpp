@@ -13,9 +13,6 @@
 namespace OrvekComm32::Platform {
 namespace {
 
-constexpr std::uint8_t NOPARITY = 0, ODDPARITY = 1, EVENPARITY = 2, MARKPARITY = 3, SPACEPARITY = 4;
-constexpr std::uint8_t ONESTOPBIT = 0, ONE5STOPBITS = 1, TWOSTOPBITS = 2;
-
 struct TStandardRate {
     std::uint32_t Rate;
     tcflag_t Code;
