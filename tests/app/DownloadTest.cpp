@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QMessageBox>
 
 #include <optional>
 
@@ -187,12 +186,10 @@ TEST_F(Download, CompletionIsShownEachTimeAndPollsGoOnUnderTheMessage)
     Connect();
     // Runs inside the message's own loop, while the poll that shows it
     // waits: a nested poll still answers the controller's next code.
-    Boxes.Hold(U("发送完毕"));
     std::optional<bool> answeredUnderTheMessage;
-    Boxes.OnNextWindow([](QWidget* w) { return qobject_cast<QMessageBox*>(w) != nullptr; }, [&](QWidget*) {
+    Boxes.WhileShown(U("发送完毕"), [&] {
         Peer.Send({0x7E, 0x01, 0x00, 0x06});
         answeredUnderTheMessage = Peer.WaitForFrames(1);
-        Boxes.ReleaseHeld();
     });
     Peer.Send({0x7E, 0x01, 0x00, 0x08});
     ASSERT_TRUE(WaitUntil([&] { return answeredUnderTheMessage.has_value(); }, 10s));

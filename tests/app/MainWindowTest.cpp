@@ -3,8 +3,6 @@
 // answered as an operator would; the controller's end is a pty master.
 #include <gtest/gtest.h>
 
-#include <QMessageBox>
-
 #include <sys/ioctl.h>
 
 #include "WindowOnPty.h"
@@ -55,12 +53,8 @@ TEST_F(MainWindow, InitialStateAndTabOrder)
 // The connect request waits until the open message is dismissed.
 TEST_F(MainWindow, EachOpenSendsOneConnectRequestAndCloseSendsNothing)
 {
-    Boxes.Hold(U("打开成功"));
     bool silentUnderTheMessage = false;
-    Boxes.OnNextWindow([](QWidget* w) { return qobject_cast<QMessageBox*>(w) != nullptr; }, [&](QWidget*) {
-        silentUnderTheMessage = Peer.Silent(200ms);
-        Boxes.ReleaseHeld();
-    });
+    Boxes.WhileShown(U("打开成功"), [&] { silentUnderTheMessage = Peer.Silent(200ms); });
     Window.Button1->click();
     EXPECT_TRUE(silentUnderTheMessage);
     EXPECT_EQ(Boxes.Texts(), QStringList{U("打开成功")});
@@ -88,9 +82,8 @@ TEST_F(MainWindow, AnAnswerBeingReceivedWhenThePressEndsIsKept)
     TLxCommDevice& device = *Window.LxCommDevice1;
     constexpr long Hour = 3600 * 1000;
     device.fSetPackageInterval(Hour); // the layer wakes only when told to
-    Boxes.Hold(U("打开成功"));
     bool inTheLayer = false;
-    Boxes.OnNextWindow([](QWidget* w) { return qobject_cast<QMessageBox*>(w) != nullptr; }, [&](QWidget*) {
+    Boxes.WhileShown(U("打开成功"), [&] {
         Window.Timer1->stop(); // nothing reads the answer before the press ends
         Pty.Write(testsupport::Bytes {0x7E, 0x01, 0x00, 0x02});
         // The engine holds the bytes, unless the layer's own wake at opening
@@ -102,7 +95,6 @@ TEST_F(MainWindow, AnAnswerBeingReceivedWhenThePressEndsIsKept)
         }, 2s) || inEngine() == 0;
         device.fSetPackageInterval(Hour); // a new interval wakes the layer, which takes them in
         inTheLayer = read && WaitUntil([&] { return inEngine() == 0; });
-        Boxes.ReleaseHeld();
     });
     Window.Button1->click();
     ASSERT_TRUE(inTheLayer);

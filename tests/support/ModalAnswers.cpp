@@ -13,19 +13,18 @@ ModalAnswers::ModalAnswers()
 {
     SetMessageBoxObserver([this](QMessageBox& box) {
         Shown.push_back({box.text(), box.windowTitle(), box.icon(), box.parentWidget()});
-        if (HeldTexts.contains(box.text())) {
-            Held.emplace_back(&box);
-            return;
-        }
         // Delivered by the box's own loop, so the box has really run.
-        QTimer::singleShot(0, &box, [&box] { box.button(QMessageBox::Ok)->click(); });
+        QTimer::singleShot(0, &box, [&box, action = WhileShownActions.take(box.text())] {
+            if (action)
+                action();
+            box.button(QMessageBox::Ok)->click();
+        });
     });
     qApp->installEventFilter(this);
 }
 
 ModalAnswers::~ModalAnswers()
 {
-    ReleaseHeld();
     qApp->removeEventFilter(this);
     SetMessageBoxObserver({});
 }
@@ -36,15 +35,6 @@ QStringList ModalAnswers::Texts() const
     for (const ShownBox& box : Shown)
         texts << box.Text;
     return texts;
-}
-
-void ModalAnswers::ReleaseHeld()
-{
-    HeldTexts.clear();
-    for (auto& box : Held)
-        if (box)
-            box->button(QMessageBox::Ok)->click();
-    Held.clear();
 }
 
 bool ModalAnswers::eventFilter(QObject* watched, QEvent* event)

@@ -2,7 +2,7 @@
 // Answers the modal windows the code under test opens, as a user would.
 // Each message box (seen through ShowMessageBox's observer) runs for real,
 // with its nested event loop, and is closed with OK once that loop turns,
-// unless the test holds boxes of its text open; what it showed is
+// after the action the test gave for its text, if any; what it showed is
 // recorded. A test may also queue an action for the next window that a
 // matcher picks once it is shown (a settings dialog, the about box).
 //
@@ -12,6 +12,7 @@
 #include <functional>
 #include <vector>
 
+#include <QHash>
 #include <QMessageBox>
 #include <QObject>
 #include <QPointer>
@@ -52,9 +53,8 @@ public:
         return WaitUntil([&] { return Count(text) >= count; }, timeout);
     }
 
-    // Boxes with this text stay open until ReleaseHeld.
-    void Hold(const QString& text) { HeldTexts.append(text); }
-    void ReleaseHeld();
+    // Runs `action` inside the loop of the next box of `text`, before OK.
+    void WhileShown(const QString& text, std::function<void()> action) { WhileShownActions[text] = std::move(action); }
 
     // Calls `action` with the next shown top-level window that `matches`,
     // once the event loop turns.
@@ -72,8 +72,7 @@ private:
         std::function<void(QWidget*)> Action;
     };
     std::vector<ShownBox> Shown;
-    QStringList HeldTexts;
-    std::vector<QPointer<QMessageBox>> Held;
+    QHash<QString, std::function<void()>> WhileShownActions;
     std::vector<PendingAction> Pending;
 };
 
