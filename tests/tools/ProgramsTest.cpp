@@ -26,13 +26,13 @@ using testsupport::Send;
 using namespace std::string_literals;
 
 // The tool's end: an engine on the simulator's port.
-struct ToolSide : OrvekComm32::TComm32 {
-    explicit ToolSide(int com)
-    {
-        UsePortNo(com);
-        Open();
-    }
-};
+std::unique_ptr<OrvekComm32::TComm32> ToolOn(int com)
+{
+    auto tool = std::make_unique<OrvekComm32::TComm32>();
+    tool->UsePortNo(com);
+    tool->Open();
+    return tool;
+}
 
 class Programs : public ::testing::Test {
 protected:
@@ -153,33 +153,33 @@ TEST_F(Programs, CcdlADumpReadBackGoesToSeveralPortsAsItWas)
 TEST_F(Programs, CcsimAFrameInPiecesIsOneFrameAndNoiseIsNotAnswered)
 {
     auto sim = StartSim({});
-    ToolSide tool(1);
-    Send(tool, "\x55\xAA");
-    Send(tool, "\x7E\x01");
-    Send(tool, "\x00\x02"s);
-    EXPECT_EQ(ReadFromEngine(tool, 4), Ack(2));
-    EXPECT_TRUE(ReadFromEngine(tool, 1, 300ms).empty());
+    const auto tool = ToolOn(1);
+    Send(*tool, "\x55\xAA");
+    Send(*tool, "\x7E\x01");
+    Send(*tool, "\x00\x02"s);
+    EXPECT_EQ(ReadFromEngine(*tool, 4), Ack(2));
+    EXPECT_TRUE(ReadFromEngine(*tool, 1, 300ms).empty());
 
     // A frame cut short is given up when the line goes quiet, and the
     // next whole frame is answered as usual.
-    Send(tool, "\x7E\x05\x00\x04\x01"s);
+    Send(*tool, "\x7E\x05\x00\x04\x01"s);
     EXPECT_TRUE(sim->WaitForOutput("incomplete frame, dropped")) << sim->Output();
-    Send(tool, Ack(3));
-    EXPECT_EQ(ReadFromEngine(tool, 4), Ack(3));
+    Send(*tool, Ack(3));
+    EXPECT_EQ(ReadFromEngine(*tool, 4), Ack(3));
 }
 
 // The other fault modes are tried by ccdl's tests.
 TEST_F(Programs, CcsimADelayedAnswerStillComesAndAStopDuringTheDelayIsNotHeldUp)
 {
     auto sim = StartSim({"--delay", "300"}, 5);
-    ToolSide tool(5);
-    Send(tool, Ack(2));
-    EXPECT_EQ(ReadFromEngine(tool, 4), Ack(2));
+    const auto tool = ToolOn(5);
+    Send(*tool, Ack(2));
+    EXPECT_EQ(ReadFromEngine(*tool, 4), Ack(2));
     sim = StartSim({"--delay", "60000"}, 6);
-    ToolSide slow(6);
-    Send(slow, Ack(2));
+    const auto slow = ToolOn(6);
+    Send(*slow, Ack(2));
     ASSERT_TRUE(sim->WaitForOutput("in 60000 ms"));
-    EXPECT_TRUE(ReadFromEngine(slow, 1, 300ms).empty());
+    EXPECT_TRUE(ReadFromEngine(*slow, 1, 300ms).empty());
     sim->Signal(SIGTERM);
     EXPECT_EQ(sim->WaitExit(10s), 0);
 }
