@@ -41,7 +41,7 @@ public:
     {
         std::vector<std::string> texts;
         for (const Bytes& frame : Complete)
-            texts.push_back(testsupport::Hex(frame));
+            texts.push_back(FrameText(frame));
         return texts;
     }
     void Clear()

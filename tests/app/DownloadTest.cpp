@@ -207,14 +207,14 @@ TEST_F(Download, ServiceCommandsAreFramedShownAndSent)
     Open();
     Window.Button4->click();
     ASSERT_TRUE(Peer.WaitForBytes(11));
-    EXPECT_EQ(testsupport::Hex(Peer.Received()), "7E 10 08 00 97 AB 86 00 A2 02 82");
+    EXPECT_EQ(FrameText(Peer.Received()), "7E 10 08 00 97 AB 86 00 A2 02 82");
     EXPECT_EQ(Window.Edit1->text(), "7E 10 08 00 97 AB 86 00 A2 02 82");
 
     Peer.Clear();
     Window.ComboBox1->setCurrentIndex(12);
     Window.Button8->click();
     ASSERT_TRUE(Peer.WaitForBytes(12));
-    EXPECT_EQ(testsupport::Hex(Bytes(&Peer.Received()[8], &Peer.Received()[10])), "A6 0C");
+    EXPECT_EQ(FrameText(Bytes(&Peer.Received()[8], &Peer.Received()[10])), "A6 0C");
 }
 
 TEST_F(Download, ServiceCommandsAreRefusedWhileThePortIsClosed)
@@ -235,7 +235,7 @@ TEST_F(Download, SensorDialogSendsTheTwelveLevels)
     });
     Window.Button5->click();
     ASSERT_TRUE(Peer.WaitForBytes(23));
-    EXPECT_EQ(testsupport::Hex(Peer.Received()),
+    EXPECT_EQ(FrameText(Peer.Received()),
               "7E 10 14 00 8A AB 86 00 A3 00 00 00 00 00 00 00 00 00 00 00 00 02 82");
 }
 

@@ -5,12 +5,11 @@
 
 #include <gtest/gtest.h>
 
-#include "PtyPort.h"
+#include "FrameText.h"
 
 namespace {
 
-using testsupport::Bytes;
-using testsupport::Hex;
+using Bytes = std::vector<std::uint8_t>;
 
 TEST(ServiceFrame, RefusesCountsOutsideOneToTwenty)
 {
@@ -45,8 +44,8 @@ TEST(ServiceFrame, RandomCommandsKeepTheCheckAndSum)
             parity ^= frame[i];
             sum += frame[i];
         }
-        EXPECT_EQ(parity, 0) << Hex(frame);
-        EXPECT_EQ(frame[L + 1] * 256 + frame[L + 2], sum % 65536) << Hex(frame);
+        EXPECT_EQ(parity, 0) << FrameText(frame);
+        EXPECT_EQ(frame[L + 1] * 256 + frame[L + 2], sum % 65536) << FrameText(frame);
     }
 }
 
@@ -54,7 +53,7 @@ TEST(ServiceFrame, RandomCommandsKeepTheCheckAndSum)
 TEST(ControllerFrame, CutsTheDataAtTheLargestFrame)
 {
     const Bytes frame = ControllerFrame::Build(ControllerFrame::OnSequence, Bytes(600, 0x5A));
-    EXPECT_EQ(Hex(Bytes(frame.begin(), frame.begin() + 4)), "7E 01 02 05");
+    EXPECT_EQ(FrameText(Bytes(frame.begin(), frame.begin() + 4)), "7E 01 02 05");
     EXPECT_EQ(frame.size(), 516u);
 }
 

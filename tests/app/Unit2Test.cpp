@@ -12,7 +12,6 @@
 namespace {
 
 using testsupport::Bytes;
-using testsupport::Hex;
 using apptest::U;
 
 const char* const Names[12] = {"SR01E", "SR02E", "SR03E", "UR04E", "UR03E", "UR02E",
@@ -90,12 +89,12 @@ TEST_F(SensorDialog, SetSendsTheCommandWithTheTwelveLevels)
     QTest::keyClick(Edit(12), Qt::Key_Return);
     QTest::mouseClick(Dialog->findChild<QPushButton*>("Button1"), Qt::LeftButton);
     ASSERT_EQ(Sent.size(), 1u);
-    EXPECT_EQ(Hex(Sent[0]), "A3 01 02 03 04 05 06 07 08 09 0A 0B 0C");
+    EXPECT_EQ(FrameText(Sent[0]), "A3 01 02 03 04 05 06 07 08 09 0A 0B 0C");
 
     // A refused entry sends the level it fell back to.
     Type(7, "999");
     Dialog->findChild<QPushButton*>("Button1")->click();
-    EXPECT_EQ(Hex(Sent.back()), "A3 01 02 03 04 05 06 00 08 09 0A 0B 0C");
+    EXPECT_EQ(FrameText(Sent.back()), "A3 01 02 03 04 05 06 00 08 09 0A 0B 0C");
 }
 
 TEST_F(SensorDialog, TabOrderRunsFromSetThroughTheLevelsToDone)

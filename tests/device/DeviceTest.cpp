@@ -87,7 +87,7 @@ TEST_F(DeviceOnPty, ClosingSetterAndUsePackageOnAnOpenPort)
     const char data[] = {0x41, static_cast<char>(0xEB), 0x42};
     EXPECT_EQ(Device.Write(data, 3), 3);
     // Framed with the double mark and the control byte before the head byte.
-    EXPECT_EQ(testsupport::Hex(Pty.ReadExactly(8)), "EB EB 41 EC EB 42 EE EE");
+    EXPECT_EQ(FrameText(Pty.ReadExactly(8)), "EB EB 41 EC EB 42 EE EE");
     Pty.Write(testsupport::Bytes{0xEB, 0x10, 0x20, 0xEE});
     ASSERT_TRUE(QTest::qWaitFor([&] { return Device.ReadPackage(nullptr, 0) != 0; }, 5000));
     EXPECT_EQ(Device.Read(buffer, sizeof buffer), 2);
@@ -95,7 +95,7 @@ TEST_F(DeviceOnPty, ClosingSetterAndUsePackageOnAnOpenPort)
 
     Device.fSetUsePackage(false);
     EXPECT_EQ(Device.Write("raw", 3), 3);
-    EXPECT_EQ(testsupport::Hex(Pty.ReadExactly(3)), "72 61 77");
+    EXPECT_EQ(FrameText(Pty.ReadExactly(3)), "72 61 77");
 }
 
 // Notifications posted to the creating thread die with the component.

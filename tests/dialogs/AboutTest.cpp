@@ -19,6 +19,7 @@
 
 #include "AppLangAs.h"
 #include "LangQt.h"
+#include "ModalAnswers.h"
 
 using namespace TOrvekFuncs;
 using About = TForm_LXComm32_About;
@@ -45,12 +46,7 @@ public slots:
     void Open(const QUrl& url) { Opened.append(url); }
 };
 
-QLabel* Label(const About& about, const char* name)
-{
-    auto* label = about.findChild<QLabel*>(name);
-    EXPECT_NE(label, nullptr) << name;
-    return label;
-}
+QLabel* Label(const About& about, const char* name) { return testsupport::Find<QLabel>(about, name); }
 
 } // namespace
 

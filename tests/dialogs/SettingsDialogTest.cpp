@@ -30,13 +30,7 @@ using testsupport::AppLangAs;
 
 namespace {
 
-template <typename Control = QWidget>
-Control* Find(const QWidget& dialog, const char* name)
-{
-    auto* control = dialog.findChild<Control*>(name);
-    EXPECT_NE(control, nullptr) << name;
-    return control;
-}
+using testsupport::Find;
 
 QComboBox* List(const QWidget& dialog, const char* name) { return Find<QComboBox>(dialog, name); }
 QLineEdit* Edit(const QWidget& dialog, const char* name) { return Find<QLineEdit>(dialog, name); }

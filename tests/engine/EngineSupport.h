@@ -35,10 +35,6 @@ public:
     static constexpr int AfterOpen = -1, BeforeClose = -2;
     void Attach(OrvekComm32::TComm32& engine);
     std::size_t CountWith(int bits) const { return enginetest::CountWith(Record(), bits); }
-    bool WaitFor(const std::function<bool(const std::vector<int>&)>& done) const
-    {
-        return NotifyRecord::WaitFor(done, std::chrono::seconds(5));
-    }
 };
 
 // A port whose events, modem lines and driver the test plays; it receives

@@ -20,6 +20,8 @@
 #include <QStringList>
 #include <QTest>
 
+#include <gtest/gtest.h>
+
 namespace testsupport {
 
 using namespace std::chrono_literals;
@@ -36,6 +38,15 @@ template <typename Condition>
 bool WaitUntil(Condition condition, std::chrono::milliseconds timeout = 5s)
 {
     return QTest::qWaitFor(condition, static_cast<int>(timeout.count()));
+}
+
+// The child of `parent` with this object name, which the test expects.
+template <typename Control = QWidget>
+Control* Find(const QWidget& parent, const char* name)
+{
+    auto* control = parent.findChild<Control*>(name);
+    EXPECT_NE(control, nullptr) << name;
+    return control;
 }
 
 class ModalAnswers : public QObject {

@@ -67,9 +67,4 @@ private:
     std::string Slave;
 };
 
-inline std::string Hex(const Bytes& bytes)
-{
-    return FrameText(bytes);
-}
-
 } // namespace testsupport
