@@ -11,7 +11,9 @@
 // thread inside Open and Close; OnAfterOpen and OnBeforeClose fire on the
 // owner's thread. A handler running on the read or timer thread must not
 // call Close or a setter that closes. The destructor waits for every worker
-// thread to end, also one that Close gave up on.
+// thread to end, also one that Close gave up on. A derived engine closes in
+// its own destructor: the threads call the virtual members until Close
+// returns, and by the time this destructor closes, the derived part is gone.
 
 #include <atomic>
 #include <cstdint>

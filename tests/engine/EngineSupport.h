@@ -78,6 +78,7 @@ private:
 // An engine whose port is a FakePort.
 class FakePortEngine : public OrvekComm32::TComm32 {
 public:
+    ~FakePortEngine() override { Close(); }
     std::shared_ptr<FakePort> Port = std::make_shared<FakePort>();
 
 protected:
