@@ -47,7 +47,7 @@ public:
     // can read the line settings the engine applied.
     int SlaveFd() const { return Pty ? Pty->SlaveFd() : -1; }
     // The bit rate the engine set on the line.
-    int Baud() const { return Pty->CurrentBaud(); }
+    int Baud() const { return Pty ? Pty->CurrentBaud() : 0; }
 
     void Write(const Bytes& bytes);
     void Write(const std::string& text) { Write(Bytes(text.begin(), text.end())); }
