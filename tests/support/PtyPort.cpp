@@ -43,7 +43,7 @@ PortDirectory::~PortDirectory()
     Previous ? setenv("CCDL_PORT_DIR", Previous->c_str(), 1) : unsetenv("CCDL_PORT_DIR");
 }
 
-PtyPort::PtyPort(int comNumber) : Pty(std::make_unique<ccsim::TSimPty>(comNumber, 38400)), Slave(Pty->SlavePath())
+PtyPort::PtyPort(int comNumber) : Pty(std::make_unique<ccsim::TSimPty>(comNumber, 38400))
 {
 }
 

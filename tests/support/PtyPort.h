@@ -41,7 +41,7 @@ public:
     // Links COM<comNumber> in the current CCDL_PORT_DIR.
     explicit PtyPort(int comNumber);
 
-    const std::string& SlavePath() const { return Slave; }
+    const std::string& SlavePath() const { return Pty->SlavePath(); }
     int MasterFd() const { return Pty ? Pty->MasterFd() : -1; }
     // The slave descriptor the test keeps: opened before the engine's, it
     // can read the line settings the engine applied.
@@ -64,7 +64,6 @@ public:
 
 private:
     std::unique_ptr<ccsim::TSimPty> Pty;
-    std::string Slave;
 };
 
 } // namespace testsupport
