@@ -54,6 +54,10 @@ constexpr unsigned RTS_CONTROL_DISABLE = 0, RTS_CONTROL_ENABLE = 1, RTS_CONTROL_
 constexpr int EV_RXCHAR = 0x0001, EV_RXFLAG = 0x0002, EV_TXEMPTY = 0x0004, EV_CTS = 0x0008,
               EV_DSR = 0x0010, EV_RLSD = 0x0020, EV_ERR = 0x0080, EV_RING = 0x0100,
               EV_RX80FULL = 0x0400;
+// Made by the engine, beside the platform's bits: the open port went away
+// (unplugged, hung up). Reported once per open, after the notifications of
+// the bytes received before the loss; PortLoss of the engine tells why.
+constexpr int EV_PORTLOST = 0x8000;
 
 // Modem status word bits.
 constexpr std::uint32_t MS_CTS_ON = 0x10, MS_DSR_ON = 0x20, MS_RING_ON = 0x40, MS_RLSD_ON = 0x80;

@@ -18,7 +18,7 @@ constexpr EComm32Error::TErrorCode Codes[] = {
     EComm32Error::ecOpenPort,     EComm32Error::ecSetCommMask,     EComm32Error::ecSetupComm,
     EComm32Error::ecGetCommState, EComm32Error::ecSetCommState,    EComm32Error::ecReadEvent,
     EComm32Error::ecWriteEvent,   EComm32Error::ecReadThread,      EComm32Error::ecWriteThread,
-    EComm32Error::ecCloseReadThread, EComm32Error::ecCloseWriteThread,
+    EComm32Error::ecCloseReadThread, EComm32Error::ecCloseWriteThread, EComm32Error::ecPortLost,
 };
 constexpr std::size_t UnknownCodeText = std::size(Codes);
 
@@ -40,6 +40,7 @@ const TLangTextSet& ErrorTexts()
             "不能创建端口写线程",
             "不能关闭端口读线程",
             "不能关闭端口写线程",
+            "端口已断开",
             "未知错误",
         },
         {
@@ -57,6 +58,7 @@ const TLangTextSet& ErrorTexts()
             "不能創建埠寫執行緒",
             "不能關閉埠讀執行緒",
             "不能關閉埠寫執行緒",
+            "埠已斷開",
             "未知錯誤",
         },
         {
@@ -74,6 +76,7 @@ const TLangTextSet& ErrorTexts()
             "Cannot create COM port write thread",
             "Cannot close COM port read thread",
             "Cannot close COM port write thread",
+            "COM port disconnected",
             "Unknown error",
         });
     return texts;

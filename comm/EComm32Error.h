@@ -1,6 +1,8 @@
 #pragma once
-// The engine's exception: a code 1 to 14 with its text in the process
-// language, and the system's reason beside it where there is one.
+// The engine's exception: a code 1 to 15 with its text in the process
+// language, and the system's reason beside it where there is one. Code 15
+// is never thrown: it names a port that went away while open, which the
+// engine reports through its notify event (EV_PORTLOST) and PortLoss.
 
 #include <cstdint>
 #include <string>
@@ -27,6 +29,7 @@ public:
         ecWriteThread = 12,
         ecCloseReadThread = 13,
         ecCloseWriteThread = 14,
+        ecPortLost = 15,
     };
 
     // The message is the code's text in the process language.

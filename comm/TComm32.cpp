@@ -73,14 +73,17 @@ TComm32::~TComm32()
     InQueue.reset();
 }
 
-std::shared_ptr<Platform::TSerialPort> TComm32::OpenPort(Platform::TOpenFailure& failure)
+std::shared_ptr<Platform::TSerialPort> TComm32::OpenPort(Platform::TSystemReason& failure)
 {
     return Platform::OpenSerialPort(DeviceName, failure);
 }
 
 long TComm32::Read(void* Buf, long Size)
 {
-    return InQueue->Out(static_cast<char*>(Buf), Size);
+    const long taken = InQueue->Out(static_cast<char*>(Buf), Size);
+    if (taken > 0)
+        _ResumeInput();
+    return taken;
 }
 
 long TComm32::Write(const void* Buf, long Size)
@@ -156,10 +159,19 @@ void TComm32::Open()
     if (Active)
         return;
     EComm32Error::TErrorCode code = EComm32Error::ecNone;
-    Platform::TOpenFailure failure;
+    Platform::TSystemReason failure;
     std::shared_ptr<Platform::TSerialPort> port;
 
     RingCounter = 0;
+    {
+        std::lock_guard guard(LossLock);
+        Loss.reset();
+    }
+    {
+        std::lock_guard guard(InputHoldLock);
+        InputHeld = false;
+    }
+    InputResumed = false;
     if (!InQueue->HasStorage())
         code = EComm32Error::ecReadBuffer;
     else if (!OutQueue->HasStorage())
@@ -333,6 +345,12 @@ void TComm32::fSetFCtrl(TFlowControl value)
     DCB.fOutxDsrFlow = 0;
     DCB.fInX = xonxoff;
     DCB.fOutX = xonxoff;
+}
+
+std::optional<EComm32Error> TComm32::PortLoss() const
+{
+    std::lock_guard guard(LossLock);
+    return Loss;
 }
 
 bool TComm32::fGetDTR() const

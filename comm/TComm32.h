@@ -4,20 +4,34 @@
 // a write and a timer thread while it is open, moves bytes between the port
 // and two byte queues, and reports line events through its three events.
 //
-// Threads: Open, Close, the setters, the purges and Read are called on the
-// owner's thread only; Write and Command on the owner's thread or inside a
-// notify handler, one caller at a time. OnCommNotify fires on the read
-// thread and the timer thread (possibly at the same time) and on the owner's
-// thread inside Open and Close; OnAfterOpen and OnBeforeClose fire on the
-// owner's thread. A handler running on the read or timer thread must not
-// call Close or a setter that closes. The destructor waits for every worker
-// thread to end, also one that Close gave up on. A derived engine closes in
-// its own destructor: the threads call the virtual members until Close
-// returns, and by the time this destructor closes, the derived part is gone.
+// Threads: Open, Close, the setters and the purges are called on the
+// owner's thread only; Read by one thread at a time, the owner's or the
+// package layer's (its own thread, or a notify handler on the read thread);
+// Write and Command on the owner's thread or inside a notify handler, one
+// caller at a time. OnCommNotify fires on the read thread and the timer
+// thread (possibly at the same time) and on the owner's thread inside Open
+// and Close; OnAfterOpen and OnBeforeClose fire on the owner's thread. A
+// handler running on the read or timer thread must not call Close or a
+// setter that closes. The destructor waits for every worker thread to end,
+// also one that Close gave up on. A derived engine closes in its own
+// destructor: the threads call the virtual members until Close returns, and
+// by the time this destructor closes, the derived part is gone.
+//
+// A port that goes away while open (unplugged, hung up) is reported once,
+// as EV_PORTLOST, after the bytes received before it; the read thread then
+// ends, and the port stays Active until the owner closes it, which releases
+// the device at once (a re-plugged adapter gets its old name back).
+//
+// Under input flow control (XON/XOFF input, RTS or DTR handshake) a full
+// InQueue leaves received bytes in the driver instead of dropping them, and
+// the next Read that makes room takes them in; without it, what does not
+// fit is dropped.
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,7 +47,7 @@ namespace OrvekComm32 {
 namespace Platform {
 class TSerialPort;
 class TCommEvent;
-struct TOpenFailure;
+struct TSystemReason;
 } // namespace Platform
 
 class TComm32 : public TObject {
@@ -73,6 +87,11 @@ public:
     bool fGetRTS() const;
     void fSetRTS(bool value);
 
+    // Why the open port went away (code ecPortLost with the system's
+    // reason), once EV_PORTLOST has been reported; empty before that and
+    // after the next Open. Any thread.
+    std::optional<EComm32Error> PortLoss() const;
+
     // Settings and state. Line settings, the port number and the driver
     // buffer sizes are written by the owner while the port is closed and
     // take effect at the next Open.
@@ -101,7 +120,7 @@ public:
 protected:
     // Opens DeviceName on this system. A test overrides it to put a fake
     // port under the engine.
-    virtual std::shared_ptr<Platform::TSerialPort> OpenPort(Platform::TOpenFailure& failure);
+    virtual std::shared_ptr<Platform::TSerialPort> OpenPort(Platform::TSystemReason& failure);
 
 private:
     // One worker thread's flags. Each Open makes fresh ones, shared with the
@@ -125,7 +144,11 @@ private:
     static void _WriteThread(void* context);
     static void _TimerThread(void* context);
     bool _ReadPass(Platform::TSerialPort& port, const Platform::TCommEvent& stop, char* transfer, const TWorker& worker);
-    void _ReceiveWaitingBytes(Platform::TSerialPort& port, char* transfer);
+    bool _ReceiveWaitingBytes(Platform::TSerialPort& port, char* transfer);
+    bool _InputFlowControl() const;
+    bool _HoldInput(Platform::TSerialPort& port);
+    void _ResumeInput();
+    void _ReportLoss(const Platform::TSerialPort& port);
     bool _StartWorker(std::shared_ptr<TWorker>& worker, void (*procedure)(void*),
                       std::shared_ptr<Platform::TCommEvent> stop, bool highestPriority);
     bool _CurrentWorkerAlive() const;
@@ -145,6 +168,21 @@ private:
     // Signalled by Write and Command, which the package layer may call on a
     // notifying thread while the owner closes: hence the atomic holder.
     std::atomic<std::shared_ptr<Platform::TCommEvent>> WriteRequestEvent;
+
+    // Under input flow control a full InQueue leaves the bytes in the
+    // driver, whose flow control then holds the far end back. InputHeld
+    // says that the read thread stopped asking for EV_RXCHAR; the next Read
+    // that makes room asks again and sets InputResumed, so that the read
+    // thread takes the held bytes at once. InputHoldLock makes the read
+    // thread's "full, so hold" and Read's "room, so resume" one step each.
+    std::mutex InputHoldLock;
+    bool InputHeld = false;
+    std::atomic<bool> InputResumed{false};
+
+    // Why the port went away; written once by the read thread before it
+    // reports EV_PORTLOST, cleared by Open.
+    mutable std::mutex LossLock;
+    std::optional<EComm32Error> Loss;
 };
 
 } // namespace OrvekComm32

@@ -75,11 +75,17 @@ bool TComm32::_ReadPass(TSerialPort& port, const TCommEvent& stop, char* transfe
     const auto waited = port.WaitCommEvent(mask, stop);
     if (waited == TSerialPort::TWaitResult::Stopped || !worker.Run.load(std::memory_order_acquire))
         return false;
+    if (waited == TSerialPort::TWaitResult::Gone) {
+        _ReportLoss(port);
+        return false;  // a gone port has nothing more to tell
+    }
     if (waited == TSerialPort::TWaitResult::Failed)
         mask = 0;
 
-    if (mask & EV_RXCHAR)
-        _ReceiveWaitingBytes(port, transfer);
+    // Bytes held in the driver while InQueue was full count as received
+    // once the owner has made room.
+    if (((mask & EV_RXCHAR) || InputResumed.exchange(false)) && _ReceiveWaitingBytes(port, transfer))
+        mask |= EV_RXCHAR;
     if (mask & (EV_CTS | EV_DSR | EV_RLSD)) {
         std::uint32_t status;
         // ModemStatus is the one record of the lines last seen: of the read
@@ -108,20 +114,73 @@ bool TComm32::_ReadPass(TSerialPort& port, const TCommEvent& stop, char* transfe
     return true;
 }
 
+void TComm32::_ReportLoss(const TSerialPort& port)
+{
+    const Platform::TSystemReason reason = port.Loss();
+    {
+        std::lock_guard guard(LossLock);
+        Loss.emplace(EComm32Error::ecPortLost, reason.Error, reason.Reason);
+    }
+    CommNotify(EV_PORTLOST);
+}
+
+// Moves the driver's waiting bytes into InQueue; true when some were moved.
 // A read that fails ends the step: the next pass tries again, so a device
 // that went away cannot hold the thread here.
-void TComm32::_ReceiveWaitingBytes(TSerialPort& port, char* transfer)
+bool TComm32::_ReceiveWaitingBytes(TSerialPort& port, char* transfer)
 {
     long waiting = 0;
     if (!port.ClearCommError(waiting))
-        return;
+        return false;
+    const bool holdWhenFull = _InputFlowControl();
+    bool moved = false;
     while (waiting > 0) {
-        const long got = port.ReadFile(transfer, std::min(waiting, TransferSize));
+        long wanted = std::min(waiting, TransferSize);
+        if (holdWhenFull) {
+            wanted = std::min(wanted, InQueue->Room());
+            if (wanted == 0 && _HoldInput(port))
+                return moved;
+            if (wanted == 0)
+                continue;  // the owner made room meanwhile
+        }
+        const long got = port.ReadFile(transfer, wanted);
         if (got <= 0)
-            return;
-        InQueue->In(transfer, got);  // what does not fit is dropped
+            return moved;
+        InQueue->In(transfer, got);  // without flow control, what does not fit is dropped
+        moved = true;
         waiting -= got;
     }
+    return moved;
+}
+
+bool TComm32::_InputFlowControl() const
+{
+    return DCB.fInX || DCB.fRtsControl == RTS_CONTROL_HANDSHAKE || DCB.fDtrControl == DTR_CONTROL_HANDSHAKE;
+}
+
+// Stops asking for EV_RXCHAR while InQueue is full, so that the waiting
+// bytes neither end every wait nor are read and dropped; false when Read
+// made room meanwhile.
+bool TComm32::_HoldInput(TSerialPort& port)
+{
+    std::lock_guard guard(InputHoldLock);
+    if (InQueue->Room() > 0)
+        return false;
+    InputHeld = true;
+    port.SetCommMask(ReadThreadMask & ~static_cast<std::uint32_t>(EV_RXCHAR));
+    return true;
+}
+
+void TComm32::_ResumeInput()
+{
+    std::lock_guard guard(InputHoldLock);
+    if (!InputHeld)
+        return;
+    InputHeld = false;
+    InputResumed = true;
+    // Ends the read thread's wait, as a mask change ends a pending wait.
+    if (const auto port = Handle.load())
+        port->SetCommMask(ReadThreadMask);
 }
 
 bool TComm32::_CtsAllowsOutput() const

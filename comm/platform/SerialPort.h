@@ -3,12 +3,13 @@
 // call for each serial call the engine's algorithms name. The engine's
 // threads share one port object; a test replaces it with a fake port.
 //
-// Threads: WaitCommEvent, ClearCommError and ReadFile are called by the read
-// thread only, WriteFile, OutputQueueEmpty and ReportTransmitEmpty by the
-// write thread only, GetCommModemStatus by the
-// read and timer threads and the owner; SetCommMask, EscapeCommFunction and
-// PurgeComm by the owner, SetCommMask also by the read thread. SetupComm and
-// SetCommState are called by the owner before any thread starts.
+// Threads: WaitCommEvent, ClearCommError, ReadFile and Loss are called by
+// the read thread only, WriteFile, OutputQueueEmpty and ReportTransmitEmpty
+// by the write thread only, GetCommModemStatus by the read and timer threads
+// and the owner; SetCommMask by the owner, the read thread and whichever
+// thread reads the engine's receive queue (it ends a wait, as on Win32);
+// EscapeCommFunction and PurgeComm by the owner. SetupComm and SetCommState
+// are called by the owner before any thread starts.
 
 #include <cstdint>
 #include <memory>
@@ -22,13 +23,22 @@ namespace OrvekComm32::Platform {
 
 class TCommEvent;
 
+// Why a system call on a port failed: the system's error number and a text
+// naming the device, such as "/dev/ttyS0: Permission denied".
+struct TSystemReason {
+    int Error = 0;
+    std::string Reason;
+};
+
 // Purge flags, as the engine passes them.
 constexpr std::uint32_t PURGE_TXABORT = 0x0001, PURGE_RXABORT = 0x0002, PURGE_TXCLEAR = 0x0004,
                         PURGE_RXCLEAR = 0x0008;
 
 class TSerialPort {
 public:
-    enum class TWaitResult { Event, Stopped, Failed };
+    // Gone: the device went away (hung up, unplugged, its node removed);
+    // no later call on this port succeeds, and Loss tells why.
+    enum class TWaitResult { Event, Stopped, Failed, Gone };
     enum class TWriteResult { Done, Stopped, Failed };
 
     virtual ~TSerialPort() = default;
@@ -40,9 +50,13 @@ public:
 
     // Waits for one of the mask's events and returns them in `events`
     // (Event, possibly with 0 when the mask was changed meanwhile); Stopped
-    // when `stop` was set first; Failed when the port cannot be waited on
-    // (hung up, unplugged).
+    // when `stop` was set first; Gone when the device went away, after the
+    // bytes it still holds have been reported; Failed when the wait failed
+    // otherwise. Only the mask's events end a wait: received bytes waiting
+    // while EV_RXCHAR is not in the mask do not.
     virtual TWaitResult WaitCommEvent(std::uint32_t& events, const TCommEvent& stop) = 0;
+    // Why the port is gone, once a wait returned Gone.
+    virtual TSystemReason Loss() const = 0;
     // Clears the port's error state; false when the port cannot tell. On
     // success `bytesWaiting` is the number of received bytes in the driver.
     virtual bool ClearCommError(long& bytesWaiting) = 0;
@@ -64,15 +78,8 @@ public:
     virtual bool PurgeComm(std::uint32_t flags) = 0;
 };
 
-// Why an open failed: the system's error number and a text naming the
-// device, such as "/dev/ttyS0: Permission denied".
-struct TOpenFailure {
-    int Error = 0;
-    std::string Reason;
-};
-
 // Opens the device of a port name ("\\.\COMn") for reading and writing,
 // exclusively: a second open of the same device fails. Null on failure.
-std::shared_ptr<TSerialPort> OpenSerialPort(const char* deviceName, TOpenFailure& failure);
+std::shared_ptr<TSerialPort> OpenSerialPort(const char* deviceName, TSystemReason& failure);
 
 } // namespace OrvekComm32::Platform

@@ -2,6 +2,7 @@
 // private port link directory, with the test on the master end.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <thread>
 
@@ -144,12 +145,14 @@ TEST_F(EngineOnPty, PurgeReadDisableWriteAndRefusedModemLines)
 }
 
 // A device that goes away, once while the threads wait for port events and
-// once while the write thread waits for room in a full pty: the owner still
-// hears from the read thread, nothing spins, Close ends every thread, and
+// once while the write thread waits for room in a full pty: the owner hears
+// of it once, with the device's name, and then nothing more; nothing spins,
+// writes to the gone port are refused quietly, Close ends every thread, and
 // the port cannot be opened again.
-TEST_F(EngineOnPty, HungUpPortIsSurvivedWithoutSpinning)
+TEST_F(EngineOnPty, PortThatGoesAwayIsReportedOnceWithoutSpinning)
 {
     for (const bool writing : {false, true}) {
+        SCOPED_TRACE(writing ? "writing" : "waiting");
         Engine.OutQueue->fSetBufSize(1 << 20);
         Engine.Open();
         const std::string data(writing ? 1 << 19 : 5000, 'u');
@@ -157,18 +160,72 @@ TEST_F(EngineOnPty, HungUpPortIsSurvivedWithoutSpinning)
             Engine.Write(data.data(), static_cast<long>(data.size()));
             ASSERT_FALSE(Pty->Silent(2s));  // the first bytes arrive, then the pty fills
         }
-        Pty->Hangup();
-        Engine.Write(data.data(), static_cast<long>(data.size()));
+        const std::string device = Pty->SlavePath();
         Seen.Clear();
         const double cpuBefore = soak::ProcessCpuMilliseconds();
-        ASSERT_TRUE(Seen.WaitFor([](const auto& record) { return record.size() >= 3; }));  // failed passes report 0
+        Pty->Hangup();
+        ASSERT_TRUE(Seen.WaitFor([](const auto& record) { return CountWith(record, EV_PORTLOST) > 0; }, 2s));
+        const auto loss = Engine.PortLoss();
+        ASSERT_TRUE(loss.has_value());
+        EXPECT_EQ(loss->ErrorCode, EComm32Error::ecPortLost);
+        EXPECT_NE(loss->OsReason.find(device), std::string::npos) << loss->OsReason;
+        Engine.Write(data.data(), static_cast<long>(data.size()));
         std::this_thread::sleep_for(1s);
-        EXPECT_LT(soak::ProcessCpuMilliseconds() - cpuBefore, 200.0) << "the threads spin, writing " << writing;
+        EXPECT_EQ(Seen.Record(), std::vector<int>{EV_PORTLOST}) << "reported more than the loss";
+        EXPECT_LT(soak::ProcessCpuMilliseconds() - cpuBefore, 200.0) << "the threads spin";
+        EXPECT_TRUE(Engine.Active) << "only the owner closes";
         EXPECT_NO_THROW(Engine.Close());  // 13 or 14 would mean a thread did not end
         Pty->Unlink();
         EXPECT_EQ(OpenFailure(Engine).ErrorCode, EComm32Error::ecOpenPort);
         Pty.reset();  // its link goes before the next one is made
         Pty = std::make_unique<testsupport::PtyPort>(5);
+        Engine.Open();
+        EXPECT_FALSE(Engine.PortLoss().has_value()) << "a new open starts without a loss";
+        Engine.Close();
+    }
+}
+
+// With input flow control a full InQueue leaves bytes in the driver, whose
+// buffer then holds the writer back (a pty stops taking bytes); the owner
+// reading slowly gets every byte in order. Without flow control the engine
+// keeps draining the driver and drops what does not fit.
+TEST_F(EngineOnPty, InputFlowControlKeepsWhatTheQueueCannotHold)
+{
+    // XON and XOFF themselves cannot be data on such a line.
+    std::string sent = Pattern(200000);
+    std::replace_if(sent.begin(), sent.end(), [](char c) { return c == 0x11 || c == 0x13; }, ' ');
+    for (const bool flowControl : {true, false}) {
+        SCOPED_TRACE(flowControl ? "XON/XOFF" : "no flow control");
+        Engine.fSetFCtrl(flowControl ? TComm32::fcXonXoff : TComm32::fcNone);
+        Engine.InQueue->fSetBufSize(8192);
+        Engine.Open();
+        std::atomic<bool> written{false};
+        std::thread writer([&] {
+            Pty->Write(sent);
+            written = true;
+        });
+        std::string received;
+        char chunk[512];
+        // A slow owner, far slower than the writer; it stops once the writer
+        // is done and nothing more comes for half a second.
+        using Clock = std::chrono::steady_clock;
+        const auto deadline = Clock::now() + 60s;
+        for (auto lastByte = Clock::now(); received.size() < sent.size() && Clock::now() < deadline;) {
+            std::this_thread::sleep_for(1ms);
+            const long got = Engine.Read(chunk, sizeof chunk);
+            received.append(chunk, static_cast<std::size_t>(got));
+            if (got > 0)
+                lastByte = Clock::now();
+            else if (written && Clock::now() - lastByte > 500ms)
+                break;
+        }
+        writer.join();
+        if (flowControl)
+            EXPECT_TRUE(received == sent) << received.size() << " of " << sent.size() << " bytes, in order: "
+                                          << (sent.compare(0, received.size(), received) == 0);
+        else
+            EXPECT_LT(received.size(), sent.size()) << "nothing was dropped: the owner read too fast to tell";
+        Engine.Close();
     }
 }
 

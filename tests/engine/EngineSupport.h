@@ -56,6 +56,7 @@ public:
     bool SetupComm(long, long) override { return true; }
     bool SetCommState(const OrvekComm32::DCB&) override { return true; }
     TWaitResult WaitCommEvent(std::uint32_t& events, const TCommEvent& stop) override;
+    OrvekComm32::Platform::TSystemReason Loss() const override { return {}; }
     bool ClearCommError(long& bytesWaiting) override { bytesWaiting = 0; return true; }
     long ReadFile(char*, long) override { return -1; }
     TWriteResult WriteFile(const char* data, long size, const TCommEvent& stop, long& written) override;
@@ -82,7 +83,7 @@ public:
     std::shared_ptr<FakePort> Port = std::make_shared<FakePort>();
 
 protected:
-    std::shared_ptr<OrvekComm32::Platform::TSerialPort> OpenPort(OrvekComm32::Platform::TOpenFailure&) override
+    std::shared_ptr<OrvekComm32::Platform::TSerialPort> OpenPort(OrvekComm32::Platform::TSystemReason&) override
     {
         return Port;
     }

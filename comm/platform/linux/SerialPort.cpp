@@ -26,13 +26,17 @@ namespace {
 // discards the rest.
 constexpr int CloseDrainMs = 100;
 
-// Names the device itself, not the link a user or a test put in the link
+// The device itself, not the link a user or a test put in the link
 // directory.
-std::string ReasonText(const std::string& path, int error)
+std::string DeviceOf(const std::string& path)
 {
     char device[PATH_MAX];
-    const char* shown = ::realpath(path.c_str(), device) ? device : path.c_str();
-    return std::string(shown) + ": " + std::strerror(error);
+    return ::realpath(path.c_str(), device) ? device : path;
+}
+
+std::string ReasonText(const std::string& path, int error)
+{
+    return DeviceOf(path) + ": " + std::strerror(error);
 }
 
 int PollRetrying(pollfd* fds, nfds_t count, int timeoutMs)
@@ -61,7 +65,7 @@ int ErrorCount(const serial_icounter_struct& counts)
 
 class TLinuxSerialPort final : public TSerialPort {
 public:
-    TLinuxSerialPort(int descriptor, std::string path) : Fd(descriptor), Path(std::move(path))
+    TLinuxSerialPort(int descriptor, std::string device) : Fd(descriptor), Device(std::move(device))
     {
         int lines;
         HasModemLines = ioctl(Fd, TIOCMGET, &lines) == 0;
@@ -120,16 +124,28 @@ public:
             events = PendingEvents();
             if (events)
                 return TWaitResult::Event;
-            // Bytes still waiting are read before a hang-up is reported.
-            if (hungUp && ReceivedWaiting <= 0)
-                return TWaitResult::Failed;
-            pollfd entries[3] = {{Fd, POLLIN, 0}, {Wake.PollDescriptor(), POLLIN, 0}, {stop.PollDescriptor(), POLLIN, 0}};
+            // Bytes still waiting are reported before the loss.
+            if (hungUp)
+                return TWaitResult::Gone;
+            // Without EV_RXCHAR in the mask, waiting bytes must not end the
+            // poll at once: the owner holds them in the driver.
+            const short input = Mask.load(std::memory_order_relaxed) & (EV_RXCHAR | EV_RX80FULL) ? POLLIN : 0;
+            pollfd entries[3] = {{Fd, input, 0}, {Wake.PollDescriptor(), POLLIN, 0}, {stop.PollDescriptor(), POLLIN, 0}};
             if (PollRetrying(entries, 3, WaitTimeoutMs()) < 0)
                 return TWaitResult::Failed;
             if (entries[2].revents & POLLIN)
                 return TWaitResult::Stopped;
-            hungUp = entries[0].revents & (POLLHUP | POLLERR | POLLNVAL);
+            if (entries[0].revents & (POLLHUP | POLLERR | POLLNVAL)) {
+                hungUp = IsGone(entries[0].revents);
+                if (!hungUp)
+                    return TWaitResult::Failed;
+            }
         }
+    }
+
+    TSystemReason Loss() const override
+    {
+        return {LostError, Device + ": the device is gone or hung up (" + std::strerror(LostError) + ")"};
     }
 
     // The count the wait just took serves once: bytes only grow until the
@@ -226,6 +242,28 @@ public:
     }
 
 private:
+    // A hang-up, or an error that the device itself confirms: a tty that
+    // was hung up or unplugged refuses every request with EIO (ENODEV,
+    // ENXIO for some drivers). An error the device does not confirm is
+    // a failed wait, tried again later.
+    bool IsGone(short revents)
+    {
+        int waiting = 0;
+        if (ioctl(Fd, FIONREAD, &waiting) != 0) {
+            LostError = errno;
+            return true;
+        }
+        if (revents & POLLNVAL) {
+            LostError = EBADF;
+            return true;
+        }
+        if (revents & POLLHUP) {
+            LostError = EIO;
+            return true;
+        }
+        return false;
+    }
+
     // Closing a descriptor whose output the driver holds (XOFF received, CTS
     // low) waits for the driver's closing wait, 30 s by default, and only a
     // privileged process may shorten that wait. Output that drains gets a
@@ -319,7 +357,7 @@ private:
     }
 
     const int Fd;
-    const std::string Path;
+    const std::string Device;  // the device itself, named while it still exists
     bool HasModemLines = false;
     bool HasErrorCounters = false;
 
@@ -338,6 +376,7 @@ private:
     int OutputQueued = 0;
     int DrainWait = LineSampleMs;
     int ReceivedWaiting = -1;
+    int LostError = 0;
 };
 
 // Exclusive use: TIOCEXCL keeps other programs out (root excepted), the
@@ -352,7 +391,7 @@ bool TakeExclusive(int descriptor)
 
 } // namespace
 
-std::shared_ptr<TSerialPort> OpenSerialPort(const char* deviceName, TOpenFailure& failure)
+std::shared_ptr<TSerialPort> OpenSerialPort(const char* deviceName, TSystemReason& failure)
 {
     const std::string path = ResolveDevicePath(deviceName);
     if (path.empty()) {
@@ -370,7 +409,7 @@ std::shared_ptr<TSerialPort> OpenSerialPort(const char* deviceName, TOpenFailure
         failure = {error, ReasonText(path, error)};
         return nullptr;
     }
-    return std::make_shared<TLinuxSerialPort>(descriptor, path);
+    return std::make_shared<TLinuxSerialPort>(descriptor, DeviceOf(path));
 }
 
 } // namespace OrvekComm32::Platform
