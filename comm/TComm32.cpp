@@ -1,6 +1,5 @@
 #include "TComm32.h"
 
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -183,32 +182,35 @@ void TComm32::Open()
         if (!port)
             code = EComm32Error::ecOpenPort;
     }
+    // The system's reason of a failing step, read right after the step.
+    const auto fails = [&](EComm32Error::TErrorCode failing) {
+        code = failing;
+        failure = Platform::LastSystemReason(DeviceName);
+    };
     if (!code && !port->SetCommMask(EV_RXFLAG))
-        code = EComm32Error::ecSetCommMask;
+        fails(EComm32Error::ecSetCommMask);
     if (!code && !port->SetupComm(HwInSize, HwOutSize))
-        code = EComm32Error::ecSetupComm;
+        fails(EComm32Error::ecSetupComm);
     if (!code) {
         if (DCB.fDtrControl != DTR_CONTROL_HANDSHAKE)
             DCB.fDtrControl = DTR ? DTR_CONTROL_ENABLE : DTR_CONTROL_DISABLE;
         if (DCB.fRtsControl != RTS_CONTROL_HANDSHAKE && DCB.fRtsControl != RTS_CONTROL_TOGGLE)
             DCB.fRtsControl = RTS ? RTS_CONTROL_ENABLE : RTS_CONTROL_DISABLE;
         const OrvekComm32::DCB settings = DCB;
-        if (!port->SetCommState(settings)) {
-            code = EComm32Error::ecSetCommState;
-            failure = {errno, std::string(DeviceName) + ": " + std::strerror(errno)};
-        }
+        if (!port->SetCommState(settings))
+            fails(EComm32Error::ecSetCommState);
     }
     if (!code) {
         ReadStopEvent = MakeEvent();
         TimerStopEvent = MakeEvent();
         if (!ReadStopEvent || !TimerStopEvent)
-            code = EComm32Error::ecReadEvent;
+            fails(EComm32Error::ecReadEvent);
     }
     if (!code) {
         WriteRequestEvent.store(MakeEvent());
         WriteStopEvent = MakeEvent();
         if (!WriteRequestEvent.load() || !WriteStopEvent)
-            code = EComm32Error::ecWriteEvent;
+            fails(EComm32Error::ecWriteEvent);
     }
     // A write thread that outlived its Close still holds the chunk; the new
     // one starts with a chunk of its own.
@@ -216,11 +218,11 @@ void TComm32::Open()
         Chunk = std::make_shared<TChunk>();
     _KeepStrayWorkers();
     if (!code && !_StartWorker(ReadWorker, _ReadThread, ReadStopEvent, true))
-        code = EComm32Error::ecReadThread;
+        fails(EComm32Error::ecReadThread);
     if (!code && !_StartWorker(TimerWorker, _TimerThread, TimerStopEvent, false))
-        code = EComm32Error::ecReadThread;
+        fails(EComm32Error::ecReadThread);
     if (!code && !_StartWorker(WriteWorker, _WriteThread, WriteStopEvent, false))
-        code = EComm32Error::ecWriteThread;
+        fails(EComm32Error::ecWriteThread);
 
     if (code) {
         Close();

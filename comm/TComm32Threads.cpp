@@ -1,6 +1,5 @@
 // The engine's three worker threads and the timer tick.
 #include <algorithm>
-#include <sched.h>
 
 #include "CommEvent.h"
 #include "SerialPort.h"
@@ -220,7 +219,7 @@ void TComm32::_WriteThread(void* start)
         chunk.Written += put;
         if (result == TSerialPort::TWriteResult::Stopped || !worker->Run.load(std::memory_order_acquire))
             break;
-        sched_yield();
+        Platform::YieldProcessor();
         if (result != TSerialPort::TWriteResult::Done)
             continue;  // the rest of the chunk waits for the next request
         if (engine.OutQueue->Count() > 0 && engine._CtsAllowsOutput() && port.OutputQueueEmpty())

@@ -15,6 +15,8 @@
 #include <memory>
 #include <string>
 
+#include "SystemReason.h"
+
 namespace OrvekComm32 {
 struct DCB;
 }
@@ -23,12 +25,6 @@ namespace OrvekComm32::Platform {
 
 class TCommEvent;
 
-// Why a system call on a port failed: the system's error number and a text
-// naming the device, such as "/dev/ttyS0: Permission denied".
-struct TSystemReason {
-    int Error = 0;
-    std::string Reason;
-};
 
 // Purge flags, as the engine passes them.
 constexpr std::uint32_t PURGE_TXABORT = 0x0001, PURGE_RXABORT = 0x0002, PURGE_TXCLEAR = 0x0004,

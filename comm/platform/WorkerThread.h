@@ -8,7 +8,11 @@ namespace OrvekComm32::Platform {
 enum class TThreadPriority { Normal, Highest };
 
 // Runs procedure(argument) on a new thread; false when the system refused
-// the thread. A raised priority is best effort.
+// the thread, with the reason as the thread's last system error. A raised
+// priority is best effort.
 bool StartWorkerThread(void (*procedure)(void*), void* argument, TThreadPriority priority);
+
+// Gives the processor to another ready thread, if there is one.
+void YieldProcessor();
 
 } // namespace OrvekComm32::Platform

@@ -86,13 +86,17 @@ public:
         Mask.store(mask, std::memory_order_relaxed);
         MaskChanges.fetch_add(1, std::memory_order_release);
         Wake.Set();
+        if (!Wake.Valid())
+            errno = EMFILE;  // the wake event could not be made: out of descriptors
         return Wake.Valid();
     }
 
     bool SetupComm(long inSize, long outSize) override
     {
-        if (inSize < 0 || outSize < 0)
+        if (inSize < 0 || outSize < 0) {
+            errno = EINVAL;
             return false;
+        }
         InSize.store(inSize, std::memory_order_relaxed);
         return true;
     }

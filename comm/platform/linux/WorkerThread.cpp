@@ -1,6 +1,8 @@
 #include "WorkerThread.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <sched.h>
 #include <climits>
 #include <pthread.h>
 #include <sys/resource.h>
@@ -50,11 +52,18 @@ bool StartWorkerThread(void (*procedure)(void*), void* argument, TThreadPriority
     pthread_attr_setstacksize(&attributes, std::max<std::size_t>(PTHREAD_STACK_MIN, WorkerStackSize));
     auto* start = new TStart{procedure, argument, priority};
     pthread_t thread;
-    const bool started = pthread_create(&thread, &attributes, RunWorker, start) == 0;
+    const int refused = pthread_create(&thread, &attributes, RunWorker, start);
     pthread_attr_destroy(&attributes);
-    if (!started)
+    if (refused) {
         delete start;
-    return started;
+        errno = refused;  // pthread reports through its result, the caller reads errno
+    }
+    return !refused;
+}
+
+void YieldProcessor()
+{
+    sched_yield();
 }
 
 } // namespace OrvekComm32::Platform

@@ -1,0 +1,14 @@
+#include "SystemReason.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace OrvekComm32::Platform {
+
+TSystemReason LastSystemReason(const std::string& subject)
+{
+    const int error = errno;
+    return {error, subject + ": " + std::strerror(error)};
+}
+
+} // namespace OrvekComm32::Platform
