@@ -147,8 +147,10 @@ public:
     // Shows the port settings dialog for this component, modally, owned by
     // AOwner (a QWidget, or null); true when it was closed with OK. With
     // OpenOnOK the port is open after a successful OK. Defined with the
-    // dialog, in Unit_lxcommdevice_settings.cpp.
-    virtual bool SettingsDialog(QObject* AOwner, bool OpenOnOK);
+    // dialog (Unit_lxcommdevice_settings.cpp, library commdialogs) and not
+    // virtual, so that this component's library does not depend on the
+    // dialogs.
+    bool SettingsDialog(QObject* AOwner, bool OpenOnOK);
     virtual long ResetModem();
     virtual long InitModem();
     virtual bool EscapeCommFunction(unsigned long Function);
