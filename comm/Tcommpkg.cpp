@@ -2,330 +2,17 @@
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <cstring>
-#include <limits>
 #include <new>
 
+#include "NotifyGate.h"
+#include "PackageBuffers.h"
+#include "PackageRecord.h"
+#include "WakeEvent.h"
+
 namespace OrvekComm32 {
-namespace {
 
-constexpr std::uint64_t MaxStorage = std::numeric_limits<std::uint32_t>::max();
-constexpr std::uint32_t HeadSize = sizeof(std::uint32_t);
-constexpr long MinSlots = 2;
-constexpr long MinSlotSize = 32;
-
-// Record lengths are read and written through memcpy: records live in
-// plain byte storage, and a caller's record need not be aligned.
-std::uint32_t LengthOf(const void* Record)
-{
-    std::uint32_t length;
-    std::memcpy(&length, Record, sizeof length);
-    return length;
-}
-
-void SetLengthOf(void* Record, std::uint32_t Length)
-{
-    std::memcpy(Record, &Length, sizeof Length);
-}
-
-std::uint64_t SlotSizeFor(std::uint64_t PackageSize)
-{
-    return std::max<std::uint64_t>(PackageSize + HeadSize, MinSlotSize);
-}
-
-std::uint64_t EncodedRecordSizeFor(std::uint64_t PackageSize)
-{
-    return std::max<std::uint64_t>(HeadSize + 2 * PackageSize + 4, SlotSizeFor(PackageSize));
-}
-
-// Zeroed, so that whole-slot copies never carry indeterminate bytes.
-std::unique_ptr<unsigned char[]> Allocate(std::uint64_t Bytes)
-{
-    return std::unique_ptr<unsigned char[]>(new (std::nothrow) unsigned char[Bytes]());
-}
-
-} // namespace
-
-// ---------------------------------------------------------------------------
-// TCommPackageQueue
-
-TCommPackageQueue::TCommPackageQueue(unsigned long Count, unsigned long SlotSize)
-{
-    SetQueue(static_cast<long>(Count), static_cast<long>(SlotSize));
-}
-
-TCommPackageQueue::~TCommPackageQueue()
-{
-    fRemoveQueue();
-}
-
-bool TCommPackageQueue::SetQueue(long Count, long SlotSize)
-{
-    const std::uint64_t capacity = static_cast<std::uint64_t>(std::max(Count, MinSlots));
-    const std::uint64_t slotSize = static_cast<std::uint64_t>(std::max(SlotSize, MinSlotSize));
-    if (capacity > MaxStorage / slotSize)
-        return false;
-    auto storage = Allocate(capacity * slotSize);
-    if (!storage)
-        return false;
-    Storage = std::move(storage);
-    FCapacity = static_cast<std::uint32_t>(capacity);
-    FSlotSize = static_cast<std::uint32_t>(slotSize);
-    Empty();
-    return true;
-}
-
-bool TCommPackageQueue::In(const void* Record)
-{
-    unsigned char* slot = _InSlot();
-    if (!slot)
-        return false;
-    std::memcpy(slot, Record, FSlotSize);
-    _CommitIn();
-    return true;
-}
-
-bool TCommPackageQueue::Out(void* Record)
-{
-    const unsigned char* slot = _OutSlot();
-    if (!slot)
-        return false;
-    std::memcpy(Record, slot, FSlotSize);
-    _CommitOut();
-    return true;
-}
-
-bool TCommPackageQueue::Read(void* Record, unsigned long Index)
-{
-    if (!Storage || Index >= Count())
-        return false;
-    const std::uint64_t out = OutIndex.load(std::memory_order_relaxed); // own index
-    const std::uint64_t slot = (out + Index) % FCapacity;
-    std::memcpy(Record, Storage.get() + slot * FSlotSize, FSlotSize);
-    return true;
-}
-
-void TCommPackageQueue::fRemoveQueue()
-{
-    Storage.reset();
-    Empty();
-}
-
-void TCommPackageQueue::Empty()
-{
-    // Relaxed: the caller keeps the other side out with a lock that both
-    // sides take, and that lock orders these stores for it.
-    OutIndex.store(0, std::memory_order_relaxed);
-    InIndex.store(0, std::memory_order_relaxed);
-}
-
-std::uint32_t TCommPackageQueue::Capacity() const
-{
-    return FCapacity;
-}
-
-std::uint32_t TCommPackageQueue::SlotSize() const
-{
-    return FSlotSize;
-}
-
-std::uint32_t TCommPackageQueue::Count() const
-{
-    // Either side may ask: each acquire pairs with the other side's release
-    // in _CommitIn or _CommitOut.
-    const std::uint32_t in = InIndex.load(std::memory_order_acquire);
-    const std::uint32_t out = OutIndex.load(std::memory_order_acquire);
-    return (in + FCapacity - out) % FCapacity;
-}
-
-unsigned char* TCommPackageQueue::_InSlot()
-{
-    if (!Storage)
-        return nullptr;
-    const std::uint32_t in = InIndex.load(std::memory_order_relaxed); // own index
-    // Pairs with the release in _CommitOut: the consumer is done with the
-    // slot before the producer reuses it.
-    if ((in + 1) % FCapacity == OutIndex.load(std::memory_order_acquire))
-        return nullptr;
-    return Storage.get() + static_cast<std::uint64_t>(in) * FSlotSize;
-}
-
-void TCommPackageQueue::_CommitIn()
-{
-    const std::uint32_t in = InIndex.load(std::memory_order_relaxed); // own index
-    // Pairs with the acquire loads of InIndex in _OutSlot and Count: the
-    // slot's bytes are visible before the index that covers them.
-    InIndex.store((in + 1) % FCapacity, std::memory_order_release);
-}
-
-const unsigned char* TCommPackageQueue::_OutSlot() const
-{
-    if (!Storage)
-        return nullptr;
-    const std::uint32_t out = OutIndex.load(std::memory_order_relaxed); // own index
-    // Pairs with the release in _CommitIn: the producer's copy is complete.
-    if (out == InIndex.load(std::memory_order_acquire))
-        return nullptr;
-    return Storage.get() + static_cast<std::uint64_t>(out) * FSlotSize;
-}
-
-void TCommPackageQueue::_CommitOut()
-{
-    const std::uint32_t out = OutIndex.load(std::memory_order_relaxed); // own index
-    // Pairs with the acquire load of OutIndex in _InSlot and Count: the slot
-    // has been read before the producer may overwrite it.
-    OutIndex.store((out + 1) % FCapacity, std::memory_order_release);
-}
-
-// ---------------------------------------------------------------------------
-// The layer's private parts
-
-// The queues and records, made together for one queue size and package
-// size so that a size change either replaces all of them or none.
-struct TCommPackage::TBuffers {
-    struct TRecord {
-        std::unique_ptr<unsigned char[]> Bytes;
-
-        unsigned char* Head() { return Bytes.get(); }
-        unsigned char* Data() { return Bytes.get() + HeadSize; }
-        std::uint32_t Length() const { return LengthOf(Bytes.get()); }
-        void SetLength(std::uint32_t Length) { SetLengthOf(Bytes.get(), Length); }
-    };
-
-    // Declared in the reverse of their release: transmit queue, receive
-    // queue, then the records.
-    TRecord ReceiveRecord;
-    TRecord EncodedRecord;
-    TRecord TransmitRecord;
-    std::unique_ptr<TCommPackageQueue> ReceiveQueue;
-    std::unique_ptr<TCommPackageQueue> TransmitQueue;
-
-    // Whether every record and queue stays within a 32-bit byte count.
-    static bool Fits(long QueueSize, std::uint64_t PackageSize)
-    {
-        const std::uint64_t slots = static_cast<std::uint64_t>(std::max(QueueSize, MinSlots));
-        const std::uint64_t slotSize = SlotSizeFor(PackageSize);
-        return PackageSize <= MaxStorage && EncodedRecordSizeFor(PackageSize) <= MaxStorage
-               && slots <= MaxStorage / slotSize;
-    }
-
-    // Null when a size does not fit or memory is short.
-    static std::unique_ptr<TBuffers> Make(long QueueSize, std::uint32_t PackageSize)
-    {
-        if (!Fits(QueueSize, PackageSize))
-            return nullptr;
-        auto made = std::unique_ptr<TBuffers>(new (std::nothrow) TBuffers);
-        if (!made)
-            return nullptr;
-        const std::uint64_t slotSize = SlotSizeFor(PackageSize);
-        made->ReceiveRecord.Bytes = Allocate(slotSize);
-        made->EncodedRecord.Bytes = Allocate(EncodedRecordSizeFor(PackageSize));
-        made->TransmitRecord.Bytes = Allocate(slotSize);
-        made->ReceiveQueue = MakeQueue(QueueSize, slotSize);
-        made->TransmitQueue = MakeQueue(QueueSize, slotSize);
-        if (!made->ReceiveRecord.Bytes || !made->EncodedRecord.Bytes || !made->TransmitRecord.Bytes
-            || !made->ReceiveQueue || !made->TransmitQueue)
-            return nullptr;
-        return made;
-    }
-
-    static std::unique_ptr<TCommPackageQueue> MakeQueue(long QueueSize, std::uint64_t SlotSize)
-    {
-        auto queue = std::unique_ptr<TCommPackageQueue>(new (std::nothrow) TCommPackageQueue(2, MinSlotSize));
-        if (!queue || !queue->SetQueue(QueueSize, static_cast<long>(SlotSize)))
-            return nullptr;
-        return queue;
-    }
-};
-
-// The auto-reset event the layer thread sleeps on.
-class TCommPackage::TWakeEvent {
-public:
-    void Signal()
-    {
-        {
-            std::lock_guard guard(Lock);
-            Signalled = true;
-        }
-        Woken.notify_one();
-    }
-
-    // Both return with the event reset, signalled or not.
-    void Wait()
-    {
-        std::unique_lock guard(Lock);
-        Woken.wait(guard, [this] { return Signalled; });
-        Signalled = false;
-    }
-
-    void WaitFor(std::chrono::milliseconds Timeout)
-    {
-        std::unique_lock guard(Lock);
-        Woken.wait_for(guard, Timeout, [this] { return Signalled; });
-        Signalled = false;
-    }
-
-private:
-    std::mutex Lock;
-    std::condition_variable Woken;
-    bool Signalled = false;
-};
-
-// The engine reaches the layer only through this gate, which the handler
-// installed on the engine co-owns. The engine's event slot lets a call that
-// had already taken the handler finish after the handler was replaced, so
-// the destructor cannot just put the old handler back: it closes the gate,
-// which waits for the calls inside the layer and turns later stragglers to
-// the saved handler.
-struct TCommPackage::TNotifyGate {
-    TNotifyGate(TCommPackage* Layer, TCommNotifyEvent::Handler Saved) : Saved(std::move(Saved)), Layer(Layer) {}
-
-    void Forward(TObject* Sender, int NotifyType)
-    {
-        TCommPackage* layer = Enter();
-        if (!layer) {
-            if (Saved)
-                Saved(Sender, NotifyType);
-            return;
-        }
-        struct TLeave {
-            TNotifyGate* Gate;
-            ~TLeave() { Gate->Leave(); }
-        } leave {this};
-        layer->fNewCommNotify(Sender, NotifyType);
-    }
-
-    void Close()
-    {
-        std::unique_lock guard(Lock);
-        Layer = nullptr;
-        Idle.wait(guard, [this] { return InFlight == 0; });
-    }
-
-    const TCommNotifyEvent::Handler Saved; // the engine's handler before the layer hooked in
-
-private:
-    TCommPackage* Enter()
-    {
-        std::lock_guard guard(Lock);
-        if (Layer)
-            ++InFlight;
-        return Layer;
-    }
-
-    void Leave()
-    {
-        std::lock_guard guard(Lock);
-        if (--InFlight == 0)
-            Idle.notify_all();
-    }
-
-    std::mutex Lock;
-    std::condition_variable Idle;
-    TCommPackage* Layer;
-    int InFlight = 0;
-};
+using namespace PackageRecord;
 
 // ---------------------------------------------------------------------------
 // TCommPackage: construction and destruction
@@ -333,13 +20,13 @@ private:
 TCommPackage::TCommPackage(TComm32* Comm) : Comm(Comm)
 {
     // The flags, sizes and frame bytes start as the member initializers say.
-    Buffers = TBuffers::Make(FQSize, FPkgSize);
+    Buffers = TPackageBuffers::Make(FQSize, FPkgSize);
     if (!Buffers)
         throw std::bad_alloc();
     Decoder.Reset();
     WakeEvent = std::make_unique<TWakeEvent>();
     // Made before the thread starts, so that nothing after it can fail.
-    auto gate = std::make_shared<TNotifyGate>(this, Comm->OnCommNotify.Get());
+    auto gate = std::make_shared<TNotifyGate>(Bind(this, &TCommPackage::fNewCommNotify), Comm->OnCommNotify.Get());
     TCommNotifyEvent::Handler hook = [gate](TObject* Sender, int NotifyType) { gate->Forward(Sender, NotifyType); };
 
     Thread = std::thread(_fnTimerThread, this);
@@ -467,7 +154,7 @@ void TCommPackage::fSetQSize(unsigned long Value)
     // Read as the signed count it is, so that a "negative" size gives the
     // smallest queue rather than an enormous one.
     const long count = static_cast<long>(Value);
-    if (!TBuffers::Fits(count, PackageSize()))
+    if (!TPackageBuffers::Fits(count, PackageSize()))
         return;
     const bool wasActive = Active();
     if (wasActive)
@@ -479,7 +166,7 @@ void TCommPackage::fSetQSize(unsigned long Value)
 
 void TCommPackage::fSetPkgSz(unsigned long Value)
 {
-    if (!TBuffers::Fits(QueueSize(), Value))
+    if (!TPackageBuffers::Fits(QueueSize(), Value))
         return;
     const bool wasActive = Active();
     if (wasActive)
@@ -512,7 +199,7 @@ void TCommPackage::fSetDblFrameMark(bool Value)
 
 bool TCommPackage::_ResizeBuffers(long QueueSize, std::uint32_t PackageSize)
 {
-    auto fresh = TBuffers::Make(QueueSize, PackageSize);
+    auto fresh = TPackageBuffers::Make(QueueSize, PackageSize);
     if (!fresh)
         return false;
     std::scoped_lock both(ReceiveLock, SendLock);
@@ -605,7 +292,7 @@ bool TCommPackage::_ReadHeadTailPackage()
 void TCommPackage::_QueueReceived(void* Layer, const unsigned char*, std::uint32_t Length)
 {
     // The package was assembled in the receive record's data area.
-    TBuffers& buffers = *static_cast<TCommPackage*>(Layer)->Buffers;
+    TPackageBuffers& buffers = *static_cast<TCommPackage*>(Layer)->Buffers;
     buffers.ReceiveRecord.SetLength(Length);
     buffers.ReceiveQueue->In(buffers.ReceiveRecord.Head()); // a full queue loses the package
 }
@@ -614,8 +301,8 @@ void TCommPackage::_QueueReceived(void* Layer, const unsigned char*, std::uint32
 bool TCommPackage::_WritePackage()
 {
     std::lock_guard guard(SendLock);
-    TBuffers& buffers = *Buffers;
-    TBuffers::TRecord& encoded = buffers.EncodedRecord;
+    TPackageBuffers& buffers = *Buffers;
+    TPackageBuffers::TRecord& encoded = buffers.EncodedRecord;
 
     const std::uint32_t encodedLength = encoded.Length();
     if (encodedLength > SentCount) {
@@ -640,8 +327,8 @@ bool TCommPackage::_WritePackage()
 
 void TCommPackage::_EncodePackage()
 {
-    TBuffers::TRecord& source = Buffers->TransmitRecord;
-    TBuffers::TRecord& encoded = Buffers->EncodedRecord;
+    TPackageBuffers::TRecord& source = Buffers->TransmitRecord;
+    TPackageBuffers::TRecord& encoded = Buffers->EncodedRecord;
     const std::uint32_t length = std::min(source.Length(), FPkgSize.load());
     encoded.SetLength(EncodePackage(source.Data(), length, _Marks(), DoubleFrameMark(), encoded.Data()));
 }
@@ -683,7 +370,7 @@ bool TCommPackage::_ReadTimeoutPackage()
     std::lock_guard guard(ReceiveLock);
     if (!Active() || PackageType() != cptFrameTimeout)
         return false;
-    TBuffers::TRecord& record = Buffers->ReceiveRecord;
+    TPackageBuffers::TRecord& record = Buffers->ReceiveRecord;
     const std::uint32_t limit = FPkgSize;
     bool received = false;
     for (;;) {
