@@ -132,19 +132,22 @@ const TLangTextSet& TForm_LxCommDevice_Settings::TextSet()
          "Xon/Xoff (软件)", "RTS/CTS & Xon/Xoff (硬&软)", "必须选择端口", "必须输入/选择波特率",
          "无效的波特率", "必须选择数据位", "必须选择奇偶校验", "必须选择停止位", "必须选择数据流控制", "关于",
          "默认", "端口选项", "调制解调器选项", "缓存容量", "自动应答", "输入缓存", "输出缓存",
-         "自动应答必须是 0 - 255 的整数", "输入缓存容量错误", "输出缓存容量错误", "Space (空格)"},
+         "自动应答必须是 0 - 255 的整数", "输入缓存容量错误", "输出缓存容量错误", "Space (空格)",
+         "本库的发送队列; Linux 上驱动的输出缓存不能设置"},
         {"確定", "取消", "序列埠設置", "序 列 埠", "傳輸速率", "奇偶校驗", "資料位元", "停止位元", "資料流控",
          "No parity (無)", "Odd (奇)", "Even (偶)", "Mark (標記)", "None (無)", "RTS/CTS (硬體)",
          "Xon/Xoff (軟體)", "RTS/CTS & Xon/Xoff (硬&軟)", "必須選擇序列埠", "必須輸入/選擇序列傳輸速率",
          "無效的序列傳輸速率", "必須選擇資料位元", "必須選擇奇偶校驗", "必須選擇停止位元", "必須選擇資料流程控制",
          "關於", "默認", "埠選項", "數據機選項", "緩存容量", "自動回應", "輸入緩存", "輸出緩存",
-         "自動回應必須是 0 - 255 的整數", "輸入緩存容量錯誤", "輸出緩存容量錯誤", "Space (空白)"},
+         "自動回應必須是 0 - 255 的整數", "輸入緩存容量錯誤", "輸出緩存容量錯誤", "Space (空白)",
+         "本庫的發送佇列; Linux 上驅動的輸出緩存不能設置"},
         {"&OK", "&Cancel", "COM port Setup", "COM port", "Baud", "Parity", "Byte Size", "Stop Bits", "Flow Control",
          "No parity", "Odd", "Even", "Mark", "None", "RTS/CTS", "Xon/Xoff", "RTS/CTS & Xon/Xoff",
          "Must select COM Port", "Must select baud rate", "Invalid baud rate", "Must select byte size",
          "Must select parity check", "Must select stop bits", "Must select flow control", "&About", "&Default",
          "Port", "Modem", "Buffer", "Auto Answer", "Input Buf.", "Output Buf.", "Auto Answer: 0 - 255",
-         "Input Buffer size error", "Output Buffer size error", "Space Parity"});
+         "Input Buffer size error", "Output Buffer size error", "Space Parity",
+         "The library's transmit queue; on Linux a driver's output buffer size cannot be set"});
     return texts;
 }
 
@@ -258,6 +261,7 @@ void TForm_LxCommDevice_Settings::_ShowTexts()
     BnDefault->setText(TextOf(txtDefault));
     BnOK->setText(TextOf(txtOK));
     BnCancel->setText(TextOf(txtCancel));
+    EditOutBufSize->setToolTip(TextOf(txtOutputBufHint));
     const std::pair<QLabel*, TextIndex> labels[] = {
         {lbPort, txtPort},        {lbBaud, txtBaud},       {lbCheck, txtParity},  {lbBits, txtByteSize},
         {lbStops, txtStopBits},   {lbFlow, txtFlowControl}, {lbAAns, txtAutoAnswer}, {lbInbs, txtInputBuf},

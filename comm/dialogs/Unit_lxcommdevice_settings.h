@@ -79,6 +79,7 @@ public:
         txtInBufSizeError,
         txtOutBufSizeError,
         txtSpaceParity,
+        txtOutputBufHint,
         txtCount
     };
 

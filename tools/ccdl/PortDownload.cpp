@@ -117,7 +117,6 @@ public:
         Engine.UsePortNo(comNumber);
         Engine.DCB.BaudRate = settings.Line.Baud;
         Engine.DCB.Parity = settings.Line.Parity;
-        Engine.DCB.fParity = settings.Line.Parity != 0;
         Engine.DCB.ByteSize = settings.Line.ByteSize;
         Engine.DCB.StopBits = settings.Line.StopBits;
         Layer.fSetPkgType(cptFrameTimeout);

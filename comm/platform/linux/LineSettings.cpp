@@ -79,6 +79,8 @@ bool SetStopBits(termios2& settings, std::uint8_t stopBits, std::uint8_t byteSiz
     }
 }
 
+// What the record asks for and this platform does not do is said with
+// ApplyLineSettings in the header.
 void SetFlowControl(termios2& settings, const OrvekComm32::DCB& dcb)
 {
     if (dcb.fOutxCtsFlow || dcb.fRtsControl == RTS_CONTROL_HANDSHAKE)

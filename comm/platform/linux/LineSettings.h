@@ -17,6 +17,11 @@ namespace OrvekComm32::Platform {
 // take the bit rate (RateTaken), or the record asks for what no line can do
 // (byte size outside 5-8, 1.5 stop bits beside more than 5 data bits, an
 // unknown parity, bit rate 0).
+//
+// Ignored on this platform, the one place that says so: DSR flow control
+// (fOutxDsrFlow, fDsrSensitivity), as the terminal interface has none, and
+// XonLim / XoffLim, as the kernel keeps its own thresholds for sending XOFF
+// and XON under input flow control.
 bool ApplyLineSettings(int descriptor, const OrvekComm32::DCB& dcb);
 
 // The translation itself: rewrites `settings` for the record; false when

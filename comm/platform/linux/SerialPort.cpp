@@ -16,6 +16,7 @@
 
 #include "CommEvent.h"
 #include "LineSettings.h"
+#include "PollRetrying.h"
 #include "PortNames.h"
 #include "CommTypes.h"
 
@@ -37,15 +38,6 @@ std::string DeviceOf(const std::string& path)
 std::string ReasonText(const std::string& path, int error)
 {
     return DeviceOf(path) + ": " + std::strerror(error);
-}
-
-int PollRetrying(pollfd* fds, nfds_t count, int timeoutMs)
-{
-    int ready;
-    do
-        ready = ::poll(fds, count, timeoutMs);
-    while (ready < 0 && errno == EINTR);
-    return ready;
 }
 
 std::uint32_t ModemStatusOfLines(int lines)
@@ -97,6 +89,9 @@ public:
             errno = EINVAL;
             return false;
         }
+        // The input size is kept for the read thread's "nearly full" mark.
+        // Linux has no setting for a driver's output buffer: the tty layer's
+        // is its own, so outSize is checked and has no other effect.
         InSize.store(inSize, std::memory_order_relaxed);
         return true;
     }
