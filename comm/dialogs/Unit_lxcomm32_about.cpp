@@ -12,6 +12,7 @@
 #include <QScreen>
 #include <QUrl>
 
+#include "ButtonGlyphs.h"
 #include "LangQt.h"
 
 using namespace TOrvekFuncs;
@@ -48,19 +49,6 @@ QPixmap LibraryIcon()
     for (int pin = 0; pin < 4; ++pin)
         painter.drawEllipse(QPointF(9.25 + pin * 4.5, 19.5), 1.6, 1.6);
     return pixmap;
-}
-
-// The OK button's glyph: a check mark. The style puts 4 pixels between
-// icon and text; two blank columns on the right make the 6 the box asks for.
-QIcon OkGlyph()
-{
-    QPixmap pixmap(18, 16);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(QColor(0x1F, 0x8A, 0x2E), 2.4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    painter.drawPolyline(QPolygonF({QPointF(2.5, 8.5), QPointF(6.5, 12.5), QPointF(13.5, 3.5)}));
-    return QIcon(pixmap);
 }
 
 void MakeLink(QLabel* label)

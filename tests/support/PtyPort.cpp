@@ -8,13 +8,12 @@
 #include <stdexcept>
 #include <unistd.h>
 
+#include "SystemFailure.h"
+
 namespace testsupport {
 namespace {
 
-[[noreturn]] void Fail(const std::string& what)
-{
-    throw std::runtime_error(what + ": " + std::strerror(errno));
-}
+using ccsim::Fail;
 
 // Waits for the master to become readable; false on time-out or hang-up
 // with nothing to read.

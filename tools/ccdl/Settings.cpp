@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "ControllerFrame.h"
+#include "ParseArguments.h"
 #include "ParseHexBytes.h"
 #include "TCommSerialPortInfo.h"
 
@@ -212,19 +213,12 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args)
     portsCommand->set_version_flag("--version", version);
     portsCommand->add_flag("--json", result.Json, "one JSON object per port");
 
-    // CLI11 takes its arguments last first.
-    std::vector<std::string> reversed(args.rbegin(), args.rend());
-    try {
-        app.parse(reversed);
-    } catch (const CLI::CallForHelp&) {
-        result.Output = app.get_subcommands().empty() ? app.help() : app.get_subcommands().front()->help("ccdl");
-        return result;
-    } catch (const CLI::CallForVersion&) {
-        result.Output = version + "\n";
-        return result;
-    } catch (const CLI::ParseError& error) {
-        result.Error = error.what();
-        return result;
+    const tools::TParsedArguments parsed = tools::ParseArguments(app, args);
+    switch (parsed.Outcome) {
+    case tools::TParsedArguments::Parsed: break;
+    case tools::TParsedArguments::Help: result.Output = parsed.Text; return result;
+    case tools::TParsedArguments::Version: result.Output = version + "\n"; return result;
+    case tools::TParsedArguments::Refused: result.Error = parsed.Text; return result;
     }
     if (portsCommand->parsed()) {
         result.Command = TCommand::Ports;

@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "ParseArguments.h"
 #include "TCommSerialPortInfo.h"
 
 namespace ccsim {
@@ -64,15 +65,13 @@ TParseResult ParseOptions(const std::vector<std::string>& args)
         ->type_name("MS")
         ->check(CLI::Range(0, MaxDelayMs));
 
-    // CLI11 takes its arguments last first.
-    std::vector<std::string> reversed(args.rbegin(), args.rend());
-    try {
-        app.parse(reversed);
-    } catch (const CLI::CallForHelp&) {
-        result.Help = app.help();
+    const tools::TParsedArguments parsed = tools::ParseArguments(app, args);
+    if (parsed.Outcome == tools::TParsedArguments::Help) {
+        result.Help = parsed.Text;
         return result;
-    } catch (const CLI::ParseError& error) {
-        result.Error = error.what();
+    }
+    if (parsed.Outcome != tools::TParsedArguments::Parsed) {
+        result.Error = parsed.Text;
         return result;
     }
     options.ComNumber = OrvekComm32::TCommSerialPortInfo::PortNoOfDeviceName(port.c_str());

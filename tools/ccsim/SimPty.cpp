@@ -13,15 +13,11 @@
 
 #include "LineSpeed.h"
 #include "Options.h"
+#include "SystemFailure.h"
 #include "TCommSerialPortInfo.h"
 
 namespace ccsim {
 namespace {
-
-[[noreturn]] void Fail(const std::string& what)
-{
-    throw std::runtime_error(what + ": " + std::strerror(errno));
-}
 
 void SetRaw(int fd, int baud)
 {

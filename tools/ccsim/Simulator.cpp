@@ -9,6 +9,7 @@
 
 #include "Configuration.h"
 #include "FrameText.h"
+#include "SystemFailure.h"
 
 namespace ccsim {
 namespace {
@@ -17,11 +18,6 @@ namespace {
 // the tool writes each frame as one package, so its bytes come together.
 constexpr auto PartialFrameTimeout = std::chrono::milliseconds(200);
 constexpr int WriteStallMs = 2000;
-
-[[noreturn]] void Fail(const std::string& what)
-{
-    throw std::runtime_error(what + ": " + std::strerror(errno));
-}
 
 } // namespace
 

@@ -1,26 +1,12 @@
 #include "CommEvent.h"
 
-#include <cerrno>
 #include <cstdint>
-#include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include "PollRetrying.h"
+
 namespace OrvekComm32::Platform {
-namespace {
-
-// poll() that survives signals; the time-out is not restarted, which only
-// lengthens a wait that a signal interrupted.
-int PollRetrying(pollfd* fds, nfds_t count, int timeoutMs)
-{
-    int ready;
-    do
-        ready = ::poll(fds, count, timeoutMs);
-    while (ready < 0 && errno == EINTR);
-    return ready;
-}
-
-} // namespace
 
 TCommEvent::TCommEvent() : Descriptor(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
 
