@@ -79,6 +79,7 @@ std::shared_ptr<Platform::TSerialPort> TComm32::OpenPort(Platform::TSystemReason
 
 long TComm32::Read(void* Buf, long Size)
 {
+    const TOneAtATime::TScope oneReader(Readers);
     const long taken = InQueue->Out(static_cast<char*>(Buf), Size);
     if (taken > 0)
         _ResumeInput();

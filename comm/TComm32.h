@@ -5,10 +5,18 @@
 // and two byte queues, and reports line events through its three events.
 //
 // Threads: Open, Close, the setters and the purges are called on the
-// owner's thread only; Read by one thread at a time, the owner's or the
-// package layer's (its own thread, or a notify handler on the read thread);
-// Write and Command on the owner's thread or inside a notify handler, one
-// caller at a time. OnCommNotify fires on the read thread and the timer
+// owner's thread only. Read by one thread at a time, the owner's or the
+// package layer's: the layer reads from a notify handler on the read thread
+// (head/tail reception) and from its own thread (time-out reception), one
+// of them at a time (its ReceiveLock), and only while it is active, so the
+// owner reads the engine only while no package layer on it is active. A
+// build with assertions checks that no two Reads overlap. Write and Command
+// may be called on any thread, also beside each other: each call puts the
+// bytes it accepts into OutQueue as one run (the queue's lock), so callers
+// never tear each other's runs, but the runs of two callers interleave in
+// no promised order; the package layer makes its calls one at a time (its
+// SendLock), from the owner's thread or a notify handler on the read
+// thread. OnCommNotify fires on the read thread and the timer
 // thread (possibly at the same time) and on the owner's thread inside Open
 // and Close; OnAfterOpen and OnBeforeClose fire on the owner's thread. A
 // handler running on the read or timer thread must not call Close or a
@@ -41,6 +49,7 @@
 #include "TCommQueue.h"
 #include "TEvent.h"
 #include "TObject.h"
+#include "ThreadCheck.h"
 
 namespace OrvekComm32 {
 
@@ -183,6 +192,9 @@ private:
     // reports EV_PORTLOST, cleared by Open.
     mutable std::mutex LossLock;
     std::optional<EComm32Error> Loss;
+
+    // Read's one-at-a-time contract, checked where assertions are on.
+    TOneAtATime Readers;
 };
 
 } // namespace OrvekComm32

@@ -1,6 +1,7 @@
 #include "Tcommpkg.h"
 
 #include <algorithm>
+#include <cassert>
 #include <chrono>
 #include <cstring>
 #include <new>
@@ -65,6 +66,9 @@ unsigned long TCommPackage::ReadPackage(void* Buf, unsigned long Size)
 {
     if (!Active())
         return 0;
+    // The receive queue's one consumer at a time, and the buffers kept
+    // from a resize while they are read.
+    std::lock_guard guard(ReadLock);
     TCommPackageQueue& queue = *Buffers->ReceiveQueue;
     if (PackageType() == cptCompatiblePkg)
         return Buf && queue.Out(Buf) ? 1 : 0;
@@ -85,11 +89,14 @@ unsigned long TCommPackage::WritePackage(const void* Buf, unsigned long Len)
 {
     if (!Active() || !Buf)
         return 0;
+    // Filling the slot and the sending step under one hold: the transmit
+    // queue's one producer at a time, and the buffers kept from a resize.
+    std::lock_guard guard(SendLock);
     TCommPackageQueue& queue = *Buffers->TransmitQueue;
     if (PackageType() == cptCompatiblePkg) {
         if (!queue.In(Buf))
             return 0;
-        _WritePackage();
+        _SendStep();
         return 1;
     }
 
@@ -102,7 +109,7 @@ unsigned long TCommPackage::WritePackage(const void* Buf, unsigned long Len)
     SetLengthOf(slot, taken);
     std::memcpy(slot + HeadSize, Buf, taken);
     queue._CommitIn();
-    _WritePackage();
+    _SendStep();
     return taken;
 }
 
@@ -111,7 +118,7 @@ void TCommPackage::PurgeRead()
     if (!Active())
         return;
     Comm->PurgeRead(false);
-    std::lock_guard guard(ReceiveLock);
+    std::scoped_lock both(ReadLock, ReceiveLock);
     Buffers->ReceiveQueue->Empty();
 }
 
@@ -136,8 +143,9 @@ void TCommPackage::CallNotify(int NotifyType)
 
 void TCommPackage::fSetActive(bool Value)
 {
+    assert(Owner.IsCurrent() && "the package layer's setters run on its owner's thread");
     {
-        std::scoped_lock both(ReceiveLock, SendLock);
+        std::scoped_lock all(ReadLock, ReceiveLock, SendLock);
         FActive = Value;
         Decoder.Reset();
         SentCount = 0;
@@ -151,6 +159,7 @@ void TCommPackage::fSetActive(bool Value)
 
 void TCommPackage::fSetQSize(unsigned long Value)
 {
+    assert(Owner.IsCurrent() && "the package layer's setters run on its owner's thread");
     // Read as the signed count it is, so that a "negative" size gives the
     // smallest queue rather than an enormous one.
     const long count = static_cast<long>(Value);
@@ -166,6 +175,7 @@ void TCommPackage::fSetQSize(unsigned long Value)
 
 void TCommPackage::fSetPkgSz(unsigned long Value)
 {
+    assert(Owner.IsCurrent() && "the package layer's setters run on its owner's thread");
     if (!TPackageBuffers::Fits(QueueSize(), Value))
         return;
     const bool wasActive = Active();
@@ -178,6 +188,7 @@ void TCommPackage::fSetPkgSz(unsigned long Value)
 
 void TCommPackage::fSetPkgType(TCommPackageType Value)
 {
+    assert(Owner.IsCurrent() && "the package layer's setters run on its owner's thread");
     const bool wasActive = Active();
     if (wasActive)
         fSetActive(false);
@@ -188,12 +199,14 @@ void TCommPackage::fSetPkgType(TCommPackageType Value)
 
 void TCommPackage::fSetPkgInterval(unsigned long Milliseconds)
 {
+    assert(Owner.IsCurrent() && "the package layer's setters run on its owner's thread");
     FPkgInterval = static_cast<std::uint32_t>(std::min<unsigned long>(Milliseconds, MaxStorage));
     WakeEvent->Signal();
 }
 
 void TCommPackage::fSetDblFrameMark(bool Value)
 {
+    assert(Owner.IsCurrent() && "the package layer's setters run on its owner's thread");
     FDblFrameMark = Value;
 }
 
@@ -202,7 +215,7 @@ bool TCommPackage::_ResizeBuffers(long QueueSize, std::uint32_t PackageSize)
     auto fresh = TPackageBuffers::Make(QueueSize, PackageSize);
     if (!fresh)
         return false;
-    std::scoped_lock both(ReceiveLock, SendLock);
+    std::scoped_lock all(ReadLock, ReceiveLock, SendLock);
     Buffers.swap(fresh); // the old ones are freed after the locks are released
     FQSize = QueueSize;
     FPkgSize = PackageSize;
@@ -301,6 +314,11 @@ void TCommPackage::_QueueReceived(void* Layer, const unsigned char*, std::uint32
 bool TCommPackage::_WritePackage()
 {
     std::lock_guard guard(SendLock);
+    return _SendStep();
+}
+
+bool TCommPackage::_SendStep()
+{
     TPackageBuffers& buffers = *Buffers;
     TPackageBuffers::TRecord& encoded = buffers.EncodedRecord;
 

@@ -4,26 +4,39 @@
 // frames outgoing packages.
 //
 // Threads:
-// - The owner's thread (one thread at a time): the constructor and the
-//   destructor, ReadPackage, WritePackage, the purges and the setters.
+// - The owner is the thread that constructs the layer. The constructor, the
+//   destructor and the setters (fSetActive ... fSetDblFrameMark) run there
+//   only, one at a time, never inside a package event handler; a build
+//   with assertions checks the setters' thread.
+// - ReadPackage, WritePackage, PurgeRead and PurgeWrite may run on any
+//   thread, beside each other, beside the setters and beside the engine's
+//   notifications, also from a package event handler: ReadPackage and
+//   PurgeRead take ReadLock, WritePackage and PurgeWrite SendLock, so that
+//   each package queue has one consumer and one producer at a time, and a
+//   resize (which takes every lock) never frees the buffers they use.
+//   Two threads reading packages at once each get whole packages, in no
+//   promised order between them.
 // - fNewCommNotify runs on whatever thread the engine reports on, several
-//   at once if the engine does so.
-// - The layer's own thread closes time-out packages.
+//   at once if the engine does so; the layer's own thread closes time-out
+//   packages. Both read the engine only under ReceiveLock, so the engine
+//   sees one reader at a time (its own contract), and send only under
+//   SendLock.
 // - The package event fires on the thread that found the package: the
 //   engine's notifying thread for the framed types, the layer thread for
-//   cptFrameTimeout. A handler may call ReadPackage or WritePackage (the
-//   layer holds none of its locks while it calls out) but must not destroy
-//   the layer: the destructor waits for the notifications in flight and for
-//   the layer thread.
+//   cptFrameTimeout, with none of the layer's locks held. A handler may
+//   call the four operations above; it must not call a setter or destroy
+//   the layer: the destructor waits for the notifications in flight and
+//   for the layer thread.
 // - Readers of the properties (Active() ... PackageInterval()) and the
 //   frame bytes may run on any thread.
 //
-// Locks: ReceiveLock is held by each reception step (head/tail and
-// time-out) and SendLock by each sending step; the setters and purges take
-// the one of the side they empty, and re-allocation takes both. Each
-// package queue has one producer and one consumer and takes no lock: the
-// receive queue is filled under ReceiveLock and read by the owner, the
-// transmit queue is filled by the owner and read under SendLock.
+// Locks, each over one side: ReadLock over the receive queue's consumer
+// side (ReadPackage, and with ReceiveLock the purge that empties it);
+// ReceiveLock over reception, the receive record and the queue's producer
+// side; SendLock over WritePackage's slot, the sending step, the encoded
+// record and the transmit queue. fSetActive and re-allocation take all
+// three. The queues themselves take no lock: their two sides meet only in
+// their atomic indices.
 
 #include <atomic>
 #include <cstddef>
@@ -37,6 +50,7 @@
 #include "TComm32.h"
 #include "TEvent.h"
 #include "TObject.h"
+#include "ThreadCheck.h"
 
 namespace OrvekComm32 {
 
@@ -99,6 +113,7 @@ private:
     bool _ReadTimeoutPackage();
     bool _ReadHeadTailPackage();
     bool _WritePackage();
+    bool _SendStep(); // under SendLock
     void _EncodePackage();
     TFrameMarks _Marks() const;
     bool _ResizeBuffers(long QueueSize, std::uint32_t PackageSize);
@@ -115,8 +130,10 @@ private:
     std::atomic<std::uint32_t> FPkgSize{4096};
     std::atomic<TCommPackageType> FPkgType{cptCompatiblePkg};
     std::atomic<std::uint32_t> FPkgInterval{50};
+    std::mutex ReadLock;
     std::mutex ReceiveLock;
     std::mutex SendLock;
+    const TOwnerThread Owner;
     unsigned char ReadChunk[2048];  // under ReceiveLock
     std::atomic<bool> KeepRunning{true};
     std::unique_ptr<TWakeEvent> WakeEvent;

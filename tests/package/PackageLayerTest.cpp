@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <functional>
 #include <future>
+#include <mutex>
 #include <random>
 #include <thread>
 
@@ -466,6 +468,47 @@ TEST(PackageLayerThreads, ResizingWhileReceptionRunsKeepsTheLayerSound)
     rig.Layer->fSetActive(true);
     rig.Engine.Receive(Framed({7, 7, 7}));
     EXPECT_EQ(rig.Take(), (Bytes {7, 7, 7}));
+}
+
+// A package handler on the notifying thread reads and writes packages
+// while the owner does the same and resizes: every package is taken once
+// at most, and the buffers a resize frees are never in use.
+TEST(PackageLayerThreads, HandlerAndOwnerReadAndWritePackagesAtOnce)
+{
+    Rig rig;
+    rig.Use(cptFrameHeadTail);
+    std::mutex seenLock;
+    std::vector<int> timesSeen(30000, 0);
+    const auto takeAll = [&] {
+        Bytes buffer(8);
+        while (rig.Layer->ReadPackage(buffer.data(), 8) == 2) {
+            std::lock_guard guard(seenLock);
+            ++timesSeen[buffer[0] * 256 + buffer[1]];
+        }
+    };
+    rig.Layer->OnPackage = [&](TObject*, int type) {
+        if (type & EV_RXCHAR)
+            takeAll();
+        rig.Send({1});
+    };
+    std::atomic<bool> done {false};
+    std::thread notifier([&] {
+        for (int id = 0; id < 30000; ++id) {
+            rig.Engine.Receive(Framed({static_cast<std::uint8_t>(id / 256), static_cast<std::uint8_t>(id % 256)}));
+            rig.Engine.Notify(EV_TXEMPTY);
+        }
+        done = true;
+    });
+    for (int round = 0; !done; ++round) {
+        takeAll();
+        rig.Send({2});
+        if (round % 64 == 63)
+            rig.Layer->fSetQSize(16 + round % 2);
+    }
+    notifier.join();
+    takeAll();
+    EXPECT_EQ(std::count_if(timesSeen.begin(), timesSeen.end(), [](int n) { return n > 1; }), 0);
+    EXPECT_GT(std::count(timesSeen.begin(), timesSeen.end(), 1), 0); // a full queue or a resize loses some
 }
 
 TEST(PackageLayerThreads, DestructorWaitsForAPackageEventThatOverruns)
