@@ -18,14 +18,14 @@ using namespace PackageRecord;
 // ---------------------------------------------------------------------------
 // TCommPackage: construction and destruction
 
-TCommPackage::TCommPackage(TComm32* Comm) : Comm(Comm)
+TCommPackage::TCommPackage(TComm32* Comm, TClock& Clock) : Comm(Comm)
 {
     // The flags, sizes and frame bytes start as the member initializers say.
     Buffers = TPackageBuffers::Make(FQSize, FPkgSize);
     if (!Buffers)
         throw std::bad_alloc();
     Decoder.Reset();
-    WakeEvent = std::make_unique<TWakeEvent>();
+    WakeEvent = std::make_unique<TWakeEvent>(Clock);
     // Made before the thread starts, so that nothing after it can fail.
     auto gate = std::make_shared<TNotifyGate>(Bind(this, &TCommPackage::fNewCommNotify), Comm->OnCommNotify.Get());
     TCommNotifyEvent::Handler hook = [gate](TObject* Sender, int NotifyType) { gate->Forward(Sender, NotifyType); };

@@ -47,6 +47,7 @@
 
 #include "PackageCodec.h"
 #include "TCommPackageQueue.h"
+#include "TClock.h"
 #include "TComm32.h"
 #include "TEvent.h"
 #include "TObject.h"
@@ -69,9 +70,10 @@ static_assert(offsetof(TCommPackageHead, Data) == sizeof(std::uint32_t));
 
 class TCommPackage : public TObject {
 public:
-    // Hooks into Comm's notify event; Comm must outlive the layer. Throws
+    // Hooks into Comm's notify event; Comm must outlive the layer, and so
+    // must Clock, on which the package interval runs. Throws
     // std::system_error when the layer thread cannot be started.
-    explicit TCommPackage(TComm32* Comm);
+    explicit TCommPackage(TComm32* Comm, TClock& Clock = TClock::System());
     ~TCommPackage() override;
 
     virtual unsigned long ReadPackage(void* Buf, unsigned long Size);

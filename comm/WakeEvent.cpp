@@ -21,7 +21,9 @@ void TWakeEvent::Wait()
 void TWakeEvent::WaitFor(std::chrono::milliseconds Timeout)
 {
     std::unique_lock guard(Lock);
-    Woken.wait_for(guard, Timeout, [this] { return Signalled; });
+    const TClock::TTime deadline = Clock.Now() + Timeout;
+    while (!Signalled && Clock.Now() < deadline)
+        Clock.WaitUntil(guard, Woken, deadline);
     Signalled = false;
 }
 

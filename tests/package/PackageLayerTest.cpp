@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "FakeEngine.h"
+#include "TestClock.h"
 
 using namespace OrvekComm32;
 using namespace packagetest;
@@ -46,10 +47,10 @@ Bytes Record(const TCommPackage& layer, std::uint32_t length, const Bytes& data)
 // An engine, the handler installed on it before the layer, and the layer
 // with its package event recorded. Members are destroyed layer first.
 struct Rig {
-    Rig()
+    explicit Rig(TClock& clock = TClock::System())
     {
         Engine.OnCommNotify = Earlier.Handler();
-        Layer = std::make_unique<TCommPackage>(&Engine);
+        Layer = std::make_unique<TCommPackage>(&Engine, clock);
         Layer->OnPackage = Events.Handler();
     }
 
@@ -537,38 +538,82 @@ TEST(PackageLayerThreads, DestructorWaitsForAPackageEventThatOverruns)
 }
 
 // ---------------------------------------------------------------------------
-// Time-out reception on the layer thread (real time, generous bounds)
+// Time-out reception on the layer thread, in time the test moves
 
-TEST(PackageLayerTimeout, BytesCloserThanOneIntervalStayInOnePackage)
-{
-    Rig rig;
-    // Gaps of 10 ms against an interval far longer, so that a busy machine
-    // cannot split the package.
-    rig.Layer->fSetPkgInterval(500);
-    rig.Use(cptFrameTimeout);
-    for (int i = 0; i < 20; ++i) {
-        rig.Engine.Feed({static_cast<std::uint8_t>(i)});
-        std::this_thread::sleep_for(10ms); // the pace of the sender, not a wait for the layer
+namespace {
+
+// A time-out layer on a test clock. Each step moves the clock and returns
+// when the layer thread sleeps again, its work for that moment done.
+struct ClockRig {
+    ClockRig(unsigned long interval, unsigned long packageSize = 4096, unsigned long queueSize = 16)
+    {
+        R.Layer->fSetPkgType(cptFrameTimeout);
+        R.Layer->fSetPkgSz(packageSize);
+        R.Layer->fSetQSize(queueSize);
+        Settle([&] { R.Layer->fSetPkgInterval(interval); });
+        Settle([&] { R.Layer->fSetActive(true); });
     }
-    ASSERT_TRUE(rig.Events.WaitForSize(1));
-    EXPECT_EQ(rig.Events.Record(), std::vector<int> {EV_RXCHAR});
-    EXPECT_EQ(rig.Take(), Counting(20));
+
+    // Runs a call that wakes the layer thread and waits for it to sleep.
+    void Settle(const std::function<void()>& wake)
+    {
+        wake();
+        ASSERT_TRUE(Clock.AwaitSleeper());
+    }
+
+    void Pass(std::chrono::milliseconds time)
+    {
+        Settle([&] { Clock.Advance(time); });
+    }
+
+    testsupport::TTestClock Clock;
+    Rig R {Clock};
+};
+
+} // namespace
+
+// A package ends at the first wake-up that finds no new byte: bytes one
+// interval apart stay one package, and the last is reported at the second
+// wake-up after it, not a moment before.
+TEST(PackageLayerTimeout, APackageEndsAtTheFirstWakeUpWithoutNewBytes)
+{
+    ClockRig rig(50);
+    for (int i = 0; i < 20; ++i) {
+        rig.R.Engine.Feed({static_cast<std::uint8_t>(i)});
+        rig.Pass(50ms);
+    }
+    rig.Pass(49ms);
+    EXPECT_TRUE(rig.R.Events.Record().empty());
+    rig.Pass(1ms);
+    EXPECT_EQ(rig.R.Events.Record(), std::vector<int> {EV_RXCHAR});
+    EXPECT_EQ(rig.R.Take(), Counting(20));
+
+    // A byte in the middle of an interval: read at the next wake-up, closed
+    // at the one after.
+    rig.Pass(20ms);
+    rig.R.Engine.Feed({0x55});
+    rig.Pass(30ms);
+    rig.Pass(49ms);
+    EXPECT_EQ(rig.R.Events.Record().size(), 1u);
+    rig.Pass(1ms);
+    EXPECT_EQ(rig.R.Events.Record().size(), 2u);
+    EXPECT_EQ(rig.R.Take(), Bytes {0x55});
 }
 
-// A new interval ends the current wait, a long package is cut, and a full
-// queue still reports.
+// A new interval ends the current wait (which counts as a wake-up), a long
+// package is cut, and a full queue still reports.
 TEST(PackageLayerTimeout, NewIntervalLongPackageAndFullQueue)
 {
-    Rig rig;
-    rig.Layer->fSetPkgInterval(3600 * 1000);
-    rig.Layer->fSetPkgSz(8);
-    rig.Layer->fSetQSize(1);
-    rig.Use(cptFrameTimeout);
-    rig.Engine.Feed(Counting(20));
-    rig.Layer->fSetPkgInterval(20); // without the wake-up this would wait an hour
-    ASSERT_TRUE(rig.Events.WaitForSize(1));
-    rig.Engine.Feed({0x55});
-    ASSERT_TRUE(rig.Events.WaitForSize(2)); // reported although the queue lost it
-    EXPECT_EQ(rig.Take(), Counting(8));
-    EXPECT_EQ(rig.Waiting(), 0u);
+    ClockRig rig(3600 * 1000, 8, 1);
+    rig.R.Engine.Feed(Counting(20));
+    rig.Settle([&] { rig.R.Layer->fSetPkgInterval(20); }); // without the wake-up this would wait an hour
+    EXPECT_TRUE(rig.R.Events.Record().empty()); // the bytes were read at the wake-up
+    rig.Pass(20ms);
+    EXPECT_EQ(rig.R.Events.Record().size(), 1u);
+    rig.R.Engine.Feed({0x55});
+    rig.Pass(20ms);
+    rig.Pass(20ms);
+    EXPECT_EQ(rig.R.Events.Record().size(), 2u); // reported although the queue lost it
+    EXPECT_EQ(rig.R.Take(), Counting(8));
+    EXPECT_EQ(rig.R.Waiting(), 0u);
 }
