@@ -35,6 +35,7 @@
 
 #include <QObject>
 
+#include "BaudRates.h"
 #include "TComm32.h"
 #include "TCommQueue.h"
 #include "TEvent.h"
@@ -339,9 +340,7 @@ using enum TLxCustomCommDevice::TParity;
 using enum TLxCustomCommDevice::TStopBits;
 using enum TLxCustomCommDevice::TFlowControl;
 
-// The bit rate of each TBaudRate value, in the enumeration's order.
-inline constexpr std::uint32_t BaudRates[] = {110,   300,   600,   1200,  2400,   4800,   9600,  14400,
-                                              19200, 38400, 56000, 57600, 115200, 128000, 256000};
+// BaudRates (BaudRates.h) holds the bit rate of each TBaudRate value.
 static_assert(std::size(BaudRates) == br256000 + 1);
 
 } // namespace OrvekComm32

@@ -8,6 +8,10 @@
 #include <asm/termbits.h>
 #include <sys/ioctl.h>
 
+#include <iterator>
+#include <vector>
+
+#include "BaudRates.h"
 #include "EngineSupport.h"
 #include "PtyPort.h"
 #include "linux/LineSettings.h"
@@ -28,8 +32,10 @@ TEST(LineSettings, EveryOfferedBitRateAndTheFlowControlAreApplied)
         EXPECT_EQ(ioctl(pty.SlaveFd(), TCGETS2, &settings), 0);
         return settings;
     };
-    for (std::uint32_t rate : {110u, 300u, 1200u, 9600u, 14400u, 19200u, 38400u, 56000u, 57600u, 76800u, 115200u,
-                               128000u, 230400u, 256000u}) {
+    // The offered rates, and one typed rate beyond the table.
+    std::vector<std::uint32_t> rates(std::begin(BaudRates), std::end(BaudRates));
+    rates.push_back(230400);
+    for (std::uint32_t rate : rates) {
         engine.DCB.BaudRate = rate;
         engine.Open();
         EXPECT_EQ(applied().c_ospeed, rate);
