@@ -35,6 +35,7 @@ using MainWindow = WindowOnPty;
 
 TEST_F(MainWindow, InitialStateAndTabOrder)
 {
+    EXPECT_FALSE(Application::Icon().pixmap(32).isNull()) << "no icon for the windows";
     EXPECT_EQ(Window.ComboBox2->placeholderText(), "4800");
     EXPECT_FALSE(Window.Button14->isEnabled());
     EXPECT_FALSE(Window.Button15->isEnabled());
@@ -62,6 +63,8 @@ TEST_F(MainWindow, EachOpenSendsOneConnectRequestAndCloseSendsNothing)
     Window.Button1->click();
     EXPECT_TRUE(silentUnderTheMessage);
     EXPECT_EQ(Boxes.Texts(), QStringList{U("打开成功")});
+    // Wide enough for its title beside the title bar's icon and buttons.
+    EXPECT_GE(Boxes.Boxes().front().Width, Boxes.Boxes().front().TitleWidth + 120);
     EXPECT_EQ(Window.Button1->text(), U("关闭串口"));
     ASSERT_TRUE(Peer.WaitForFrames(1));
 
