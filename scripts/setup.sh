@@ -11,8 +11,8 @@ packages=(
   fonts-wqy-zenhei
   clang libclang-rt-dev
   qt6-serialport-dev
-  libcli11-dev nlohmann-json3-dev
-  qt6-translations-l10n
+  libcli11-dev nlohmann-json3-dev libudev-dev
+  qt6-translations-l10n libqt6svg6
   qemu-system-x86 busybox-static cpio python3
 )
 
