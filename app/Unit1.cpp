@@ -12,6 +12,7 @@
 
 #include "Application.h"
 #include "ControllerFrame.h"
+#include "ControllerLink.h"
 #include "Exception.h"
 #include "FailureText.h"
 #include "Lxcommdevice.h"
@@ -82,6 +83,24 @@ std::vector<std::uint8_t> BytesOfEdit(const QLineEdit* edit)
     return ParseHexBytes(std::string_view(text.constData(), static_cast<std::size_t>(text.size())),
                          ControllerFrame::MaxData);
 }
+
+// The configuration the link's frames carry, read from the controls at the
+// moment a frame is built.
+class TFormConfiguration final : public ControllerLink::TConfiguration {
+public:
+    explicit TFormConfiguration(const TForm1& form) : Form(form) {}
+
+    ControllerLink::TBytes Sequence(std::uint8_t code) const override
+    {
+        const QLineEdit* const edits[] = {Form.Edit1, Form.Edit2, Form.Edit3, Form.Edit4};
+        return BytesOfEdit(edits[code - ControllerFrame::OffSequence]);
+    }
+    int ParityIndex() const override { return Form.ComboBox3->currentIndex(); }
+    int BaudIndex() const override { return Form.ComboBox2->currentIndex(); }
+
+private:
+    const TForm1& Form;
+};
 
 std::int32_t LeadingNumberOfEdit(const QLineEdit* edit)
 {
@@ -326,8 +345,10 @@ void TForm1::Button1Click()
             LxCommDevice1->fSetActive(true);
             Application::ShowMessage(Text("打开成功"));
             Button1->setText(Text("关闭串口"));
-            LinkRequested = 1;
-            _WriteFrame(ControllerFrame::Build(ControllerFrame::Connect));
+            ControllerLink::TState state = _LinkState();
+            const ControllerLink::TBytes frame = ControllerLink::Opened(state);
+            LinkRequested = state.LinkRequested ? 1 : 0;
+            _WriteFrame(frame);
         } else {
             LxCommDevice1->fSetActive(false);
             Application::ShowMessage(Text("关闭成功"));
@@ -369,6 +390,8 @@ void TForm1::_WriteFrame(const std::vector<std::uint8_t>& frame)
     LxCommDevice1->WritePackage(frame.data(), static_cast<unsigned long>(frame.size()));
 }
 
+// The link's rules are ControllerLink's; the label's text and
+// LinkRequested are its state, read before and written after each step.
 void TForm1::Timer1Timer()
 {
     std::uint8_t package[ReceiveBufferSize];
@@ -376,68 +399,58 @@ void TForm1::Timer1Timer()
         const unsigned long length = LxCommDevice1->ReadPackage(package, sizeof package);
         if (length < 1)
             return;
-        const auto code = ControllerFrame::ReceivedCode(std::span(package, length));
-        if (code == ControllerFrame::Disconnect) {
-            LinkRequested = 0;
-            Label11->setText(Text(LinkDown));
+        ControllerLink::TState state = _LinkState();
+        const ControllerLink::TReaction reaction =
+            ControllerLink::Receive(state, std::span(package, length), TFormConfiguration(*this));
+        LinkRequested = state.LinkRequested ? 1 : 0;
+        for (const ControllerLink::TAction& action : reaction.Actions)
+            _Carry(action);
+        if (reaction.EndPoll)
             return;  // later packages wait for the next tick
-        }
-        if (code)
-            _ActOnCode(*code);
-        _ResendLinkRequest();
+        // Read again: a nested poll under "发送完毕" may have changed it.
+        if (const auto frame = ControllerLink::Resend(_LinkState()))
+            _WriteFrame(*frame);
     }
 }
 
-void TForm1::_ActOnCode(std::uint8_t code)
+ControllerLink::TState TForm1::_LinkState() const
 {
-    switch (code) {
-    case ControllerFrame::Connect:
+    return {Label11->text() == Text(LinkUp) ? ControllerLink::TLabel::LinkUp : ControllerLink::TLabel::LinkDown,
+            LinkRequested == 1};
+}
+
+void TForm1::_Carry(const ControllerLink::TAction& action)
+{
+    switch (action.Kind) {
+    case ControllerLink::TAction::Send:
+        _WriteFrame(action.Frame);
+        break;
+    case ControllerLink::TAction::ShowLinkUp:
         Label11->setText(Text(LinkUp));
         Button14->setEnabled(true);
         Button15->setEnabled(true);
         break;
-    case ControllerFrame::OffSequence:
-    case ControllerFrame::OnSequence:
-    case ControllerFrame::ComputerSequence:
-        SendSequenceFrame(code + 1);
+    case ControllerLink::TAction::ShowLinkDown:
+        Label11->setText(Text(LinkDown));
         break;
-    case ControllerFrame::VideoSequence:
-        _WriteFrame(ControllerFrame::BuildLineSettings(ComboBox3->currentIndex(), ComboBox2->currentIndex()));
-        break;
-    case ControllerFrame::LineSettings:
+    case ControllerLink::TAction::ShowSendingDone:
         // Modal: polls go on nested inside this one until it is closed.
         Application::ShowMessage(Text("发送完毕"));
-        break;
-    default:
         break;
     }
 }
 
-void TForm1::_ResendLinkRequest()
-{
-    const QString label = Label11->text();
-    if (label == Text(LinkDown) && LinkRequested == 1)
-        _WriteFrame(ControllerFrame::Build(ControllerFrame::Connect));
-    if (label == Text(LinkUp) && LinkRequested == 0)
-        _WriteFrame(ControllerFrame::Build(ControllerFrame::Disconnect));
-}
-
-void TForm1::SendSequenceFrame(int code)
-{
-    QLineEdit* const edits[] = {Edit1, Edit2, Edit3, Edit4};
-    const QLineEdit* edit = edits[code - ControllerFrame::OffSequence];
-    _WriteFrame(ControllerFrame::Build(static_cast<std::uint8_t>(code), BytesOfEdit(edit)));
-}
-
 void TForm1::Button14Click()
 {
-    SendSequenceFrame(ControllerFrame::OffSequence);
+    _WriteFrame(ControllerLink::Transfer(TFormConfiguration(*this)));
 }
 
 void TForm1::Button15Click()
 {
-    LinkRequested = 0;
-    _WriteFrame(ControllerFrame::Build(ControllerFrame::Disconnect));
+    ControllerLink::TState state = _LinkState();
+    const ControllerLink::TBytes frame = ControllerLink::Disconnect(state);
+    LinkRequested = state.LinkRequested ? 1 : 0;
+    _WriteFrame(frame);
 }
 
 // --- the change checks ---

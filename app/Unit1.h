@@ -15,6 +15,8 @@
 #include <QComboBox>
 #include <QMainWindow>
 
+#include "ControllerLink.h"
+
 class QKeyEvent;
 class QLabel;
 class QLineEdit;
@@ -136,8 +138,6 @@ private:
     // The sensor dialog reads ChannelLevels for its starting values.
     friend class TForm2;
 
-    void SendSequenceFrame(int code);
-
     void _CreateControls();
     void _LayOutControls();
     void _SetDesignTimeProperties();
@@ -145,8 +145,8 @@ private:
     void _ApplyPackageSettings();
     void _ReportDeviceFailure(const std::exception_ptr& error);
     void _WriteFrame(const std::vector<std::uint8_t>& frame);
-    void _ActOnCode(std::uint8_t code);
-    void _ResendLinkRequest();
+    ControllerLink::TState _LinkState() const;
+    void _Carry(const ControllerLink::TAction& action);
     void _CheckPortNumberEdit(QLineEdit* edit, std::int32_t& accepted);
     void _SendService(std::initializer_list<unsigned char> command);
 
