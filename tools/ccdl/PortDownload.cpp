@@ -7,8 +7,7 @@
 #include <optional>
 #include <vector>
 
-#include "ControllerFrame.h"
-#include "ParseHexBytes.h"
+#include "LinkDriver.h"
 #include "TComm32.h"
 #include "TCommSerialPortInfo.h"
 #include "Tcommpkg.h"
@@ -22,39 +21,6 @@ using Bytes = std::vector<std::uint8_t>;
 
 // The buffer the window reads packages with.
 constexpr unsigned long PackageSize = 4096;
-
-struct TStep {
-    std::uint8_t Code; // the command sent, and the code that answers it
-    const char* Name;
-};
-
-constexpr TStep Steps[StepCount] = {
-    {ControllerFrame::Connect, "connect request"},
-    {ControllerFrame::OffSequence, "off"},
-    {ControllerFrame::OnSequence, "on"},
-    {ControllerFrame::ComputerSequence, "computer"},
-    {ControllerFrame::VideoSequence, "video"},
-    {ControllerFrame::LineSettings, "line settings"},
-    {ControllerFrame::Disconnect, "disconnect request"},
-};
-
-std::string Code(std::uint8_t code)
-{
-    char text[4];
-    std::snprintf(text, sizeof text, "%02X", code);
-    return text;
-}
-
-Bytes FrameOf(const TStep& step, const TDownloadSettings& settings)
-{
-    if (step.Code == ControllerFrame::LineSettings)
-        return ControllerFrame::BuildLineSettings(settings.ParityCode, settings.BaudCode);
-    if (step.Code >= ControllerFrame::OffSequence && step.Code <= ControllerFrame::VideoSequence) {
-        const auto& text = settings.Sequences[step.Code - ControllerFrame::OffSequence];
-        return ControllerFrame::Build(step.Code, ParseHexBytes(text, ControllerFrame::MaxData));
-    }
-    return ControllerFrame::Build(step.Code);
-}
 
 // What the package layer reports, for the download's thread to wait on.
 class TSignals {
@@ -112,7 +78,7 @@ private:
 class TRun {
 public:
     TRun(const std::string& port, const TDownloadSettings& settings, const std::function<void(const std::string&)>& log)
-        : Settings(settings), Log(log), Layer(&Engine)
+        : Settings(settings), Log(log), Driver(settings, Result, log), Layer(&Engine)
     {
         Result.Port = port;
         if (const int number = TCommSerialPortInfo::PortNo(port); number > 0)
@@ -138,16 +104,13 @@ public:
             Engine.Open();
             open = true;
         } catch (const EComm32Error& error) {
-            _Fail(Steps[0], 0, PortFailureText(error));
+            Driver.Fail(PortFailureText(error));
         }
         if (open) {
             Layer.fSetActive(true);
-            int done = 0;
-            while (done < StepCount && _Step(Steps[done], done))
-                ++done;
-            Result.Done = done == StepCount;
-            if (Result.Done)
-                Result.Message = "done, " + std::to_string(Result.FramesSent) + " frames sent";
+            _Write(Driver.Start());
+            while (!Driver.Finished())
+                _AwaitAnswer();
         }
         Layer.fSetActive(false);
         try {
@@ -162,82 +125,47 @@ public:
     }
 
 private:
-    // Runs one step; false, with the result filled in, when it failed.
-    bool _Step(const TStep& step, int done)
+    void _Write(const Bytes& frame)
     {
-        const Bytes frame = FrameOf(step, Settings);
+        Signals.FrameSent();
+        Layer.WritePackage(frame.data(), frame.size());
+    }
+
+    // Waits for the last frame to leave and then for packages, each handed
+    // to the driver, until it writes a frame, finishes, or the time is up.
+    void _AwaitAnswer()
+    {
         const auto timeout = std::chrono::duration_cast<Clock::duration>(
             std::chrono::duration<double>(Settings.TimeoutSeconds));
-        const std::string position = Result.Port + ": " + std::to_string(done) + "/" + std::to_string(StepCount) + " " +
-                                     step.Name;
-        const std::string waiting = ", waiting for " + Code(step.Code);
-        int others = 0;
-        std::string why;
-        for (int sent = 0; sent <= Settings.Retries; ++sent) {
-            Signals.FrameSent();
-            Layer.WritePackage(frame.data(), frame.size());
-            ++Result.FramesSent;
-            Log(position + (sent == 0 ? " sent" : " sent again" + why) + waiting);
-            const auto left = Signals.WaitLeft(Clock::now() + timeout);
-            if (Signals.PortLost())
-                return _FailLost(step, done);
-            if (!left)
-                return _Fail(step, done, "the frame did not leave the port within " + _Seconds());
-            const auto deadline = *left + timeout;
-            why = " (no answer within " + _Seconds() + ")";
-            while (Signals.WaitReceived(deadline)) {
-                const auto answer = _ReadAnswers(step.Code, others);
-                if (answer == TAnswer::Expected)
-                    return true;
-                // The window asks for the link again after any other package.
-                if (answer == TAnswer::Other &&
-                    (step.Code == ControllerFrame::Connect || step.Code == ControllerFrame::Disconnect)) {
-                    why = " (after a package that was not " + Code(step.Code) + ")";
-                    break;
+        const auto left = Signals.WaitLeft(Clock::now() + timeout);
+        if (Signals.PortLost())
+            return _FailLost();
+        if (!left)
+            return Driver.Fail("the frame did not leave the port within " + _Seconds());
+        while (Signals.WaitReceived(*left + timeout)) {
+            bool wrote = false;
+            std::uint8_t buffer[PackageSize];
+            for (unsigned long n; !Driver.Finished() && (n = Layer.ReadPackage(buffer, sizeof buffer)) > 0;) {
+                for (const Bytes& frame : Driver.Package(std::span(buffer, n))) {
+                    _Write(frame);
+                    wrote = true;
                 }
             }
-            if (Signals.PortLost())
-                return _FailLost(step, done);
+            if (wrote || Driver.Finished())
+                return;
         }
-        std::string reason = "no answer " + Code(step.Code) + " within " + _Seconds() + " after " +
-                             std::to_string(Settings.Retries + 1) + " frames";
-        if (others > 0)
-            reason += "; " + std::to_string(others) + " other packages came";
-        return _Fail(step, done, reason);
-    }
-
-    enum class TAnswer { None, Expected, Other };
-
-    TAnswer _ReadAnswers(std::uint8_t expected, int& others)
-    {
-        TAnswer answer = TAnswer::None;
-        std::uint8_t buffer[PackageSize];
-        for (unsigned long n; (n = Layer.ReadPackage(buffer, sizeof buffer)) > 0;) {
-            const auto code = ControllerFrame::ReceivedCode(std::span(buffer, n));
-            if (code == expected)
-                return TAnswer::Expected;
-            ++others;
-            answer = TAnswer::Other;
-        }
-        return answer;
-    }
-
-    bool _Fail(const TStep& step, int done, const std::string& reason)
-    {
-        Result.FailingStep = step.Name;
-        Result.Message = "failed at " + std::to_string(done) + "/" + std::to_string(StepCount) + " " + step.Name + ": " +
-                         reason;
-        // Told when it happens too: the summary waits for the other ports.
-        Log(Result.Port + ": " + Result.Message);
-        return false;
+        if (Signals.PortLost())
+            return _FailLost();
+        if (const auto frame = Driver.Timeout())
+            _Write(*frame);
     }
 
     // Answers that came before the loss were read already; the port is
     // closed by Run right after, which releases the device.
-    bool _FailLost(const TStep& step, int done)
+    void _FailLost()
     {
         const auto loss = Engine.PortLoss();
-        return _Fail(step, done, "the device went away: " + (loss ? PortFailureText(*loss) : std::string("hung up")));
+        Driver.Fail("the device went away: " + (loss ? PortFailureText(*loss) : std::string("hung up")));
     }
 
     std::string _Seconds() const
@@ -250,6 +178,7 @@ private:
     const TDownloadSettings& Settings;
     const std::function<void(const std::string&)>& Log;
     TPortResult Result;
+    TLinkDriver Driver;
     TSignals Signals;
     TComm32 Engine;
     TCommPackage Layer; // after the engine: it unhooks from the engine first
@@ -275,7 +204,7 @@ TPortResult RunDownload(const std::string& port, const TDownloadSettings& settin
     } catch (const std::exception& error) { // the package layer's thread could not be started
         TPortResult result;
         result.Port = port;
-        result.FailingStep = Steps[0].Name;
+        result.FailingStep = "connect request";
         result.Message = std::string("failed before the first step: ") + error.what();
         return result;
     }
