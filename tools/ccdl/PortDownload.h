@@ -2,8 +2,9 @@
 // One whole download on one port, as the window's exchange runs it, but
 // with time-outs: connect request until code 2, the four sequences and the
 // line settings each until their acknowledgement, disconnect request until
-// code 3. Each frame goes out as one cptFrameTimeout package on an engine
-// of the download's own, with the bytes the window would send.
+// code 3. What to send for each package is the controller link's, carried
+// out by the download's driver (LinkDriver.h); each frame goes out as one
+// cptFrameTimeout package on an engine of the download's own.
 //
 // A step waits for its answer `TimeoutSeconds` from the moment its frame
 // has left the port (the package layer's transmit-empty notification), and
