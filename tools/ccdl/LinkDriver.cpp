@@ -101,7 +101,7 @@ std::vector<TLinkDriver::TBytes> TLinkDriver::Package(std::span<const std::uint8
 std::optional<TLinkDriver::TBytes> TLinkDriver::Timeout()
 {
     std::vector<TBytes> out;
-    if (Finished() || !_Send(Frame, " (no answer within " + _Seconds() + ")", out))
+    if (Finished() || !_Send(Frame, " (no answer within " + TimeoutText() + ")", out))
         return std::nullopt;
     return out.front();
 }
@@ -111,7 +111,7 @@ bool TLinkDriver::_Send(TBytes frame, const std::string& why, std::vector<TBytes
     const std::uint8_t code = frame[3];
     const bool again = code == Steps[Step].Code && Sends > 0;
     if (again && Sends > Settings.Retries) {
-        std::string reason = "no answer " + Code(code) + " within " + _Seconds() + " after " +
+        std::string reason = "no answer " + Code(code) + " within " + TimeoutText() + " after " +
                              std::to_string(Sends) + " frames";
         if (Others > 0)
             reason += "; " + std::to_string(Others) + " other packages came";
@@ -149,7 +149,7 @@ std::string TLinkDriver::_Position() const
     return Result.Port + ": " + _StepText();
 }
 
-std::string TLinkDriver::_Seconds() const
+std::string TLinkDriver::TimeoutText() const
 {
     char text[32];
     std::snprintf(text, sizeof text, "%g s", Settings.TimeoutSeconds);

@@ -43,6 +43,9 @@ public:
     // Fails the download at the current step.
     void Fail(const std::string& reason);
 
+    // The time-out as the reports give it: "2 s".
+    std::string TimeoutText() const;
+
     bool Finished() const { return Result.Done || !Result.FailingStep.empty(); }
 
 private:
@@ -62,7 +65,6 @@ private:
     bool _Send(TBytes frame, const std::string& why, std::vector<TBytes>& out);
     std::string _StepText() const; // "3/7 computer"
     std::string _Position() const; // with the port in front
-    std::string _Seconds() const;
 
     const TDownloadSettings& Settings;
     TPortResult& Result;

@@ -2,7 +2,6 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <cstdio>
 #include <mutex>
 #include <optional>
 #include <vector>
@@ -141,7 +140,7 @@ private:
         if (Signals.PortLost())
             return _FailLost();
         if (!left)
-            return Driver.Fail("the frame did not leave the port within " + _Seconds());
+            return Driver.Fail("the frame did not leave the port within " + Driver.TimeoutText());
         while (Signals.WaitReceived(*left + timeout)) {
             bool wrote = false;
             std::uint8_t buffer[PackageSize];
@@ -166,13 +165,6 @@ private:
     {
         const auto loss = Engine.PortLoss();
         Driver.Fail("the device went away: " + (loss ? PortFailureText(*loss) : std::string("hung up")));
-    }
-
-    std::string _Seconds() const
-    {
-        char text[32];
-        std::snprintf(text, sizeof text, "%g s", Settings.TimeoutSeconds);
-        return text;
     }
 
     const TDownloadSettings& Settings;
