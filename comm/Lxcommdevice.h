@@ -20,7 +20,9 @@
 //   they run on the notifying thread: the engine's read and timer threads,
 //   the thread inside Open or Close, or the package layer's thread (time-out
 //   packages). Such a handler must not touch windows, nor close the port or
-//   destroy the component.
+//   destroy the component; with UsePackage set it may call ReadPackage and
+//   WritePackage (the two-argument ones), which go to the package layer,
+//   whose locks let them run beside the creating thread's calls.
 // - AfterOpen and BeforeClose always run on the thread that opens or closes
 //   the port, inside that call.
 // - SyncEvents may be read on any thread; it applies from the next
