@@ -1,10 +1,16 @@
 // The edits' parsers on any text: the byte list never exceeds its limit
 // and never has more bytes than the text has blank-separated tokens; the
-// leading-number parse wraps instead of overflowing.
+// leading-number parse wraps instead of overflowing. And the frames made of
+// any data: cut at the largest frame, with the length that says so, and
+// read back as their code also with the parsed bytes behind them (two
+// frames in one package give the first one's code).
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <span>
 #include <string_view>
 
+#include "ControllerFrame.h"
 #include "ParseHexBytes.h"
 
 namespace {
@@ -31,5 +37,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (bytes.size() > limit || bytes.size() > TokenCount(text))
         std::abort();
     (void)LeadingDecimalNumber(text);
+
+    auto frame = ControllerFrame::Build(data[0], std::span(data, size));
+    const std::size_t taken = std::min(size, ControllerFrame::MaxData);
+    if (frame.size() != taken + 4 || static_cast<std::size_t>(frame[1] | frame[2] << 8) != taken + 1)
+        std::abort();
+    frame.insert(frame.end(), bytes.begin(), bytes.end());
+    if (ControllerFrame::ReceivedCode(frame) != data[0])
+        std::abort();
     return 0;
 }
