@@ -115,6 +115,7 @@ unsigned long TCommPackage::WritePackage(const void* Buf, unsigned long Len)
 
 void TCommPackage::PurgeRead()
 {
+    assert(Owner.IsCurrent() && "the package layer's purges run on its owner's thread");
     if (!Active())
         return;
     Comm->PurgeRead(false);
@@ -124,6 +125,7 @@ void TCommPackage::PurgeRead()
 
 void TCommPackage::PurgeWrite()
 {
+    assert(Owner.IsCurrent() && "the package layer's purges run on its owner's thread");
     if (!Active())
         return;
     {

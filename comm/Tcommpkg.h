@@ -5,17 +5,18 @@
 //
 // Threads:
 // - The owner is the thread that constructs the layer. The constructor, the
-//   destructor and the setters (fSetActive ... fSetDblFrameMark) run there
-//   only, one at a time, never inside a package event handler; a build
-//   with assertions checks the setters' thread.
-// - ReadPackage, WritePackage, PurgeRead and PurgeWrite may run on any
-//   thread, beside each other, beside the setters and beside the engine's
-//   notifications, also from a package event handler: ReadPackage and
-//   PurgeRead take ReadLock, WritePackage and PurgeWrite SendLock, so that
-//   each package queue has one consumer and one producer at a time, and a
-//   resize (which takes every lock) never frees the buffers they use.
-//   Two threads reading packages at once each get whole packages, in no
-//   promised order between them.
+//   destructor, the setters (fSetActive ... fSetDblFrameMark) and the
+//   purges (which purge the engine, an owner's call there) run there only,
+//   one at a time, never inside a package event handler; a build with
+//   assertions checks their thread.
+// - ReadPackage and WritePackage may run on any thread, beside each other,
+//   beside the owner's calls and beside the engine's notifications, also
+//   from a package event handler: ReadPackage takes ReadLock (as PurgeRead
+//   does), WritePackage SendLock (as PurgeWrite does), so that each package
+//   queue has one consumer and one producer at a time, and a resize (which
+//   takes every lock) never frees the buffers they use. Two threads reading
+//   packages at once each get whole packages, in no promised order between
+//   them.
 // - fNewCommNotify runs on whatever thread the engine reports on, several
 //   at once if the engine does so; the layer's own thread closes time-out
 //   packages. Both read the engine only under ReceiveLock, so the engine
@@ -24,8 +25,7 @@
 // - The package event fires on the thread that found the package: the
 //   engine's notifying thread for the framed types, the layer thread for
 //   cptFrameTimeout, with none of the layer's locks held. A handler may
-//   call the four operations above; it must not call a setter or destroy
-//   the layer: the destructor waits for the notifications in flight and
+//   call ReadPackage and WritePackage; it must not call an owner's call: the destructor waits for the notifications in flight and
 //   for the layer thread.
 // - Readers of the properties (Active() ... PackageInterval()) and the
 //   frame bytes may run on any thread.
