@@ -24,13 +24,15 @@ constexpr unsigned long PackageSize = 4096;
 // What the package layer reports, for the download's thread to wait on.
 class TSignals {
 public:
+    explicit TSignals(TClock& answerClock) : AnswerClock(answerClock) {}
+
     void Attach(TCommPackage& layer)
     {
         layer.OnPackage = [this](TObject*, int type) {
             std::lock_guard guard(Lock);
             Received = Received || (type & EV_RXCHAR);
             if ((type & EV_TXEMPTY) && !LeftAt)
-                LeftAt = Clock::now();
+                LeftAt = AnswerClock.Now();
             Lost = Lost || (type & EV_PORTLOST);
             Changed.notify_all();
         };
@@ -49,7 +51,9 @@ public:
         LeftAt.reset();
     }
 
-    // When the last frame sent has left the port; nothing after `deadline`.
+    // When the last frame sent has left the port, on the answer clock;
+    // nothing after `deadline`, in real time: how long the port takes is
+    // the port's.
     std::optional<Clock::time_point> WaitLeft(Clock::time_point deadline)
     {
         std::unique_lock guard(Lock);
@@ -57,16 +61,20 @@ public:
         return LeftAt;
     }
 
-    // True when packages came before `deadline`; clears the mark.
+    // True when packages came before `deadline` on the answer clock; clears
+    // the mark.
     bool WaitReceived(Clock::time_point deadline)
     {
         std::unique_lock guard(Lock);
-        const bool came = Changed.wait_until(guard, deadline, [this] { return Received || Lost; });
+        while (!Received && !Lost && AnswerClock.Now() < deadline)
+            AnswerClock.WaitUntil(guard, Changed, deadline);
+        const bool came = Received && !Lost;
         Received = false;
-        return came && !Lost;
+        return came;
     }
 
 private:
+    TClock& AnswerClock;
     std::mutex Lock;
     std::condition_variable Changed;
     bool Received = false;
@@ -76,8 +84,9 @@ private:
 
 class TRun {
 public:
-    TRun(const std::string& port, const TDownloadSettings& settings, const std::function<void(const std::string&)>& log)
-        : Settings(settings), Log(log), Driver(settings, Result, log), Layer(&Engine)
+    TRun(const std::string& port, const TDownloadSettings& settings, const std::function<void(const std::string&)>& log,
+         TClock& answerClock)
+        : Settings(settings), Log(log), Driver(settings, Result, log), Signals(answerClock), Layer(&Engine)
     {
         Result.Port = port;
         if (const int number = TCommSerialPortInfo::PortNo(port); number > 0)
@@ -189,10 +198,10 @@ std::string PortFailureText(const EComm32Error& error)
 }
 
 TPortResult RunDownload(const std::string& port, const TDownloadSettings& settings,
-                        const std::function<void(const std::string& line)>& Log)
+                        const std::function<void(const std::string& line)>& Log, TClock& answerClock)
 {
     try {
-        return TRun(port, settings, Log).Run();
+        return TRun(port, settings, Log, answerClock).Run();
     } catch (const std::exception& error) { // the package layer's thread could not be started
         TPortResult result;
         result.Port = port;

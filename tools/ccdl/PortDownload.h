@@ -20,6 +20,7 @@
 #include <string>
 
 #include "EComm32Error.h"
+#include "TClock.h"
 #include "Settings.h"
 
 namespace ccdl {
@@ -40,8 +41,10 @@ constexpr int StepCount = 7;
 // language, the system's reason and the hint, the pieces the window shows.
 std::string PortFailureText(const OrvekComm32::EComm32Error& error);
 
-// `port` is a port name "COMn" or a device path.
+// `port` is a port name "COMn" or a device path. The answers' time-outs
+// run on `answerClock` (a test moves its own).
 TPortResult RunDownload(const std::string& port, const TDownloadSettings& settings,
-                        const std::function<void(const std::string& line)>& Log);
+                        const std::function<void(const std::string& line)>& Log,
+                        OrvekComm32::TClock& answerClock = OrvekComm32::TClock::System());
 
 } // namespace ccdl
