@@ -289,6 +289,7 @@ void TForm1::_ConnectHandlers()
     connect(Edit2, &QLineEdit::textChanged, this, &TForm1::Edit2Change);
     connect(Edit3, &QLineEdit::textChanged, this, &TForm1::Edit3Change);
     connect(Edit4, &QLineEdit::textChanged, this, &TForm1::Edit4Change);
+    LxCommDevice1->OnCommNotify = Bind(this, &TForm1::LxCommDevice1CommNotify);
 }
 
 // Setting the size or type of an open layer empties its queues even when the
@@ -335,6 +336,29 @@ void TForm1::Button1Click()
     } catch (const Exception&) {
         _ReportDeviceFailure(std::current_exception());
     }
+    _ApplyPackageSettings();
+}
+
+// A USB adapter pulled out hangs up its port. Closing it at once releases
+// the device, so that the adapter plugged back gets its old name; the
+// operator then sees the failure and the settings dialog, whose list shows
+// what is plugged in now. A loss reported for an earlier open finds the
+// port fine (or closed) and is let go.
+void TForm1::LxCommDevice1CommNotify(TObject*, int NotifyType)
+{
+    if (!(NotifyType & EV_PORTLOST))
+        return;
+    const std::optional<EComm32Error> loss = LxCommDevice1->fGetPortLoss();
+    if (!loss || !LxCommDevice1->fGetActive())
+        return;
+    try {
+        LxCommDevice1->fSetActive(false);
+    } catch (const Exception&) {
+        // The threads of a gone port may not end in time; the port is
+        // closed all the same, and the loss is what the operator must hear.
+    }
+    Button1->setText(Text("打开串口"));
+    _ReportDeviceFailure(std::make_exception_ptr(*loss));
     _ApplyPackageSettings();
 }
 

@@ -23,6 +23,7 @@ class QPushButton;
 class QTimer;
 class TForm2;
 class Exception;
+class TObject;
 
 namespace OrvekComm32 {
 class TLxCommDevice;
@@ -127,6 +128,9 @@ public slots:
     void Edit3Change();
     void Edit4Change();
     void Timer1Timer();
+    // The component's engine notifications, on the window thread: a port
+    // that went away is closed and reported as a port failure.
+    void LxCommDevice1CommNotify(TObject* Sender, int NotifyType);
 
 private:
     // The sensor dialog reads ChannelLevels for its starting values.

@@ -497,6 +497,7 @@ bool TLxCustomCommDevice::fGetDTR() const { return FComm->fGetDTR(); }
 void TLxCustomCommDevice::fSetDTR(bool Value) { FComm->fSetDTR(Value); }
 bool TLxCustomCommDevice::fGetRTS() const { return FComm->fGetRTS(); }
 void TLxCustomCommDevice::fSetRTS(bool Value) { FComm->fSetRTS(Value); }
+std::optional<EComm32Error> TLxCustomCommDevice::fGetPortLoss() const { return FComm->PortLoss(); }
 bool TLxCustomCommDevice::fGetDisableWrite() const { return FComm->DisableWrite; }
 void TLxCustomCommDevice::fSetDisableWrite(bool Value) { FComm->DisableWrite = Value; }
 

@@ -32,6 +32,7 @@
 #include <cstdint>
 #include <iterator>
 #include <memory>
+#include <optional>
 
 #include <QObject>
 
@@ -238,6 +239,10 @@ public:
     void fSetDTR(bool Value);
     bool fGetRTS() const;
     void fSetRTS(bool Value);
+    // Why the open port went away, once the engine reported EV_PORTLOST
+    // (which OnCommNotify and OnPackage carry in order with the other
+    // notifications); empty before that and after the next open.
+    std::optional<EComm32Error> fGetPortLoss() const;
     // While set, the engine's Write takes nothing.
     bool fGetDisableWrite() const;
     void fSetDisableWrite(bool Value);

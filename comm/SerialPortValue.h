@@ -10,6 +10,7 @@ struct TSerialPortValue {
     std::string Data;          // "COMn"
     std::string DevicePath;    // "/dev/ttyUSB0", or a link directory's target
     std::string Description;   // "FTDI FT232R USB UART"; empty when unknown
+    std::string DeviceNode;    // the device's own name, "ttyUSB0" or "pts/3"; empty when unknown
 };
 
 struct TSerialPortSources {

@@ -72,7 +72,7 @@ void TCommSerialPortInfo::Refresh()
     ListFromSystem();
     if (PortList->Count() == 0)
         for (int number = 1; number <= 4; ++number)
-            PortList->Add({PortName(number), {}, {}});
+            PortList->Add({PortName(number), {}, {}, {}});
 }
 
 void TCommSerialPortInfo::ListFromSystem()
@@ -82,11 +82,19 @@ void TCommSerialPortInfo::ListFromSystem()
         for (const Platform::TSerialPortValue& value : ReadValues()) {
             const int number = PortNo(value.Data);
             if (number > 0)
-                PortList->Add({PortName(number), value.DevicePath, value.Description});
+                PortList->Add({PortName(number), value.DevicePath, value.Description, value.DeviceNode});
         }
         PortList->CustomSort(PortListSortCompare);
     } catch (const std::exception&) {
     }
+}
+
+std::string TCommSerialPortInfo::EntryDetail(int index) const
+{
+    const TCommPortEntry& entry = PortList->Entry(index);
+    if (entry.DeviceNode.empty() || entry.Description.empty())
+        return entry.DeviceNode;
+    return entry.DeviceNode + ", " + entry.Description;
 }
 
 int TCommSerialPortInfo::PortNo(const TOrvekString& Name)

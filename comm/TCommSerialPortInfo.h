@@ -4,8 +4,8 @@
 // between a port name and its number.
 //
 // Each name keeps the device it was found for and, for USB adapters, the
-// adapter's description, for a tooltip. Data that names a port twice gives
-// the name twice.
+// adapter's description. Data that names a port twice gives the name twice;
+// on Linux the sources never do (the link directory shadows the fixed map).
 //
 // Threads: distinct objects may be used on any thread; one object is not
 // safe to use from two threads at once. The static functions may be called
@@ -27,6 +27,7 @@ struct TCommPortEntry {
     TOrvekString Name;         // "COMn"
     std::string DevicePath;    // empty for the fallback names
     std::string Description;   // empty when the system gives none
+    std::string DeviceNode;    // "ttyUSB0", "pts/3"; empty when unknown
 };
 
 // The port names in list order. Neither sorted nor free of duplicates by
@@ -95,6 +96,10 @@ public:
 
     const std::string& DevicePath(int index) const { return PortList->Entry(index).DevicePath; }
     const std::string& Description(int index) const { return PortList->Entry(index).Description; }
+    // "ttyUSB0, FT232R USB UART": the device and its description where
+    // known, to show beside the name, so that two adapters can be told
+    // apart; empty when the device is unknown.
+    std::string EntryDetail(int index) const;
 
 private:
     TValueReader ReadValues;

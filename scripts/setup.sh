@@ -11,7 +11,7 @@ packages=(
   fonts-wqy-zenhei
   clang libclang-rt-dev
   qt6-serialport-dev
-  libcli11-dev nlohmann-json3-dev
+  libcli11-dev nlohmann-json3-dev libudev-dev
   qt6-translations-l10n
   qemu-system-x86 busybox-static cpio python3
 )

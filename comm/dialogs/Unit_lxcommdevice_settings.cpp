@@ -13,11 +13,14 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QSocketNotifier>
 
 #include "ButtonGlyphs.h"
 #include "FailureText.h"
 #include "LangQt.h"
 #include "MessageBox.h"
+#include "PortComboBox.h"
+#include "TCommPortWatch.h"
 #include "TCommSerialPortInfo.h"
 #include "Unit_lxcomm32_about.h"
 
@@ -189,6 +192,7 @@ TForm_LxCommDevice_Settings::TForm_LxCommDevice_Settings(QWidget* AOwner, TLxCus
     _SetTabOrder();
     _ShowTexts();
     _ListPorts();
+    _WatchPorts();
     _ListChoices();
     _CentreButtonsForProgram();
     _ShowSettings();
@@ -202,7 +206,9 @@ void TForm_LxCommDevice_Settings::_CreateControls()
 {
     GboxBase = NewGroup(this, "GboxBase", QRect(8, 8, 185, 185));
     lbPort = NewLabel(GboxBase, "lbPort", 8, 28);
-    CbPort = NewList(GboxBase, "CbPort", 24);
+    CbPort = new TPortComboBox(GboxBase);
+    CbPort->setObjectName("CbPort");
+    CbPort->setGeometry(FieldLeft, 24, FieldWidth, CbPort->sizeHint().height());
     lbBaud = NewLabel(GboxBase, "lbBaud", 8, 60);
     CbSelBaud = NewList(GboxBase, "CbSelBaud", 56);
     lbCheck = NewLabel(GboxBase, "lbCheck", 8, 92);
@@ -291,13 +297,31 @@ void TForm_LxCommDevice_Settings::_FitLabel(QLabel* label)
 
 void TForm_LxCommDevice_Settings::_ListPorts()
 {
+    const QString picked = CbPort->currentIndex() < 0 ? QString() : CbPort->currentText();
     const TCommSerialPortInfo ports;
     CbPort->clear();
     for (int i = 0; i < ports.PortList->Count(); ++i) {
         const TCommPortEntry& entry = ports.PortList->Entry(i);
         CbPort->addItem(QString::fromLatin1(entry.Name.c_str()));
+        CbPort->setItemData(i, QString::fromStdString(ports.EntryDetail(i)), TPortComboBox::DetailRole);
         CbPort->setItemData(i, PortToolTip(entry), Qt::ToolTipRole);
     }
+    if (!picked.isEmpty())
+        CbPort->setCurrentIndex(CbPort->findText(picked));
+}
+
+// Adapters plugged in or pulled out while the dialog is open show in its
+// list at once; the operator's pick stays while its port is there.
+void TForm_LxCommDevice_Settings::_WatchPorts()
+{
+    PortWatch = std::make_unique<TCommPortWatch>();
+    if (PortWatch->Descriptor() < 0)
+        return;
+    auto* notifier = new QSocketNotifier(PortWatch->Descriptor(), QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, [this] {
+        if (PortWatch->TakeChanges())
+            _ListPorts();
+    });
 }
 
 void TForm_LxCommDevice_Settings::_ListChoices()

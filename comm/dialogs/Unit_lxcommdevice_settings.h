@@ -14,6 +14,7 @@
 //   TForm_LxCommDevice_Settings dialog(owner, device, openOnOK);
 //   bool confirmed = dialog.exec() == QDialog::Accepted;
 
+#include <memory>
 #include <optional>
 #include <variant>
 
@@ -22,12 +23,14 @@
 
 #include "Lx_base.h"
 #include "Lxcommdevice.h"
+#include "TCommPortWatch.h"
 
 class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class TPortComboBox;
 
 class TForm_LxCommDevice_Settings : public QDialog {
     Q_OBJECT
@@ -137,6 +140,7 @@ private:
     void _ShowTexts();
     void _FitLabel(QLabel* label);
     void _ListPorts();
+    void _WatchPorts();
     void _ListChoices();
     void _CentreButtonsForProgram();
     void _ShowSettings();
@@ -148,13 +152,14 @@ private:
     void _Restore();
 
     OrvekComm32::TLxCustomCommDevice* const Device; // not owned
+    std::unique_ptr<OrvekComm32::TCommPortWatch> PortWatch;
     bool WasActive = false;
     const bool OpenOnOK;
     TSettings Saved;
 
     QGroupBox* GboxBase = nullptr;
     QLabel* lbPort = nullptr;
-    QComboBox* CbPort = nullptr;
+    TPortComboBox* CbPort = nullptr;
     QLabel* lbBaud = nullptr;
     QComboBox* CbSelBaud = nullptr;
     QLabel* lbCheck = nullptr;

@@ -7,7 +7,9 @@
 // On Linux the values are, in this order: the entries COMn of the port link
 // directory (by name), then the serial devices under <sysfs>/class/tty that
 // the fixed map gives a COM number, leaving out legacy 8250 ports that the
-// driver registers without hardware (UART type 0, unknown). Everything is
+// driver registers without hardware (UART type 0, unknown) and the numbers
+// the link directory already names: a name opens its link, so each number
+// comes once, with the device it opens. Everything is
 // read read-only; nothing is opened for writing and no device is opened.
 //
 // Threads: may be called from any thread; keeps no state.

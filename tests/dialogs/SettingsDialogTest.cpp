@@ -19,6 +19,7 @@
 #include "AppLangAs.h"
 #include "LangQt.h"
 #include "ModalAnswers.h"
+#include "PortComboBox.h"
 #include "PtyPort.h"
 #include "TCommSerialPortInfo.h"
 #include "Unit_lxcomm32_about.h"
@@ -197,6 +198,9 @@ TEST_F(SettingsDialog, ShowsTheComponentsSettingsAndDefaultResetsOnlyTheControls
     EXPECT_EQ(ports->itemData(ports->findText("COM7"), Qt::ToolTipRole).toString(),
               QString::fromStdString(com7.SlavePath()));
     EXPECT_EQ(ports->toolTip(), QString::fromStdString(com12.SlavePath()));
+    // Beside the name, the device it opens ("pts/N" under /dev).
+    EXPECT_EQ(static_cast<const TPortComboBox*>(ports)->ShownText(ports->currentIndex()),
+              "COM12 \u2014 " + QString::fromStdString(com12.SlavePath()).mid(5));
     EXPECT_FALSE(Button(*dialog, "BnAbout")->isVisible());
     EXPECT_FALSE(Button(*dialog, "BnDefault")->isVisible());
 
@@ -213,6 +217,22 @@ TEST_F(SettingsDialog, ShowsTheComponentsSettingsAndDefaultResetsOnlyTheControls
     // A byte size the list does not offer leaves it without a selection.
     device.fSetByteSize(4);
     EXPECT_EQ(List(Settings(nullptr, &device, false), "CbByteSize")->currentIndex(), -1);
+}
+
+// Ports that come and go while the dialog is open show in its list at once;
+// the pick stays while its port is there.
+TEST_F(SettingsDialog, PortListFollowsPortsThatComeAndGo)
+{
+    const auto dialog = Open();
+    QComboBox* ports = List(*dialog, "CbPort");
+    auto com9 = std::make_unique<testsupport::PtyPort>(9);
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return ports->findText("COM9") >= 0; }));
+    ports->setCurrentIndex(ports->findText("COM9"));
+    testsupport::PtyPort com8(8);
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return ports->findText("COM8") >= 0; }));
+    EXPECT_EQ(ports->currentText(), "COM9");
+    com9.reset();
+    EXPECT_TRUE(testsupport::WaitUntil([&] { return ports->findText("COM9") < 0; }));
 }
 
 // Enter walks the fields without checking; in the last one it checks (here

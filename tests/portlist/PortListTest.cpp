@@ -156,6 +156,8 @@ TEST_F(LinuxSources, SysfsGivesSerialDevicesByTheFixedMap)
 }
 
 // Read-only sources are listed in full; the port list sorts both by number.
+// A number the link directory names opens its link, so the fixed map's
+// device of that number (ttyS0 for COM1) is not listed.
 TEST_F(LinuxSources, LinkDirectoryEntriesComeFirstAndKeepTheirTargetsEvenWhenReadOnly)
 {
     AddLegacyUart("ttyS0", 4);
@@ -180,10 +182,9 @@ TEST_F(LinuxSources, LinkDirectoryEntriesComeFirstAndKeepTheirTargetsEvenWhenRea
               "COM4|" + devices + "held-in-file|\n"
               "COM7|" + devices + "ttyUSB0|FTDI FT232R\n"
               "COM10|" + devices + "pts-10|\n"
-              "COM1|/dev/ttyS0|\n"
               "COM33|/dev/ttyUSB0|FTDI FT232R\n");
     const TCommSerialPortInfo info(Sources());
-    EXPECT_EQ(Names(info), "COM1 COM1 COM4 COM7 COM10 COM33");
+    EXPECT_EQ(Names(info), "COM1 COM4 COM7 COM10 COM33");
     fs::permissions(Links.Path(), fs::perms::owner_all);
 }
 
@@ -242,26 +243,28 @@ TEST(PortNo, ReadsTheNumberAfterCom)
 TEST(ListFromSystem, FiltersSortsKeepsDuplicatesRebuildsOnRefreshAndFallsBackToComOneToFour)
 {
     const TCommSerialPortInfo info([] {
-        return std::vector<TSerialPortValue>{{"COM3", "", ""}, {"com10", "/dev/ten", ""}, {"COM5", "/dev/a", "first"},
-                                             {"COM1", "", ""}, {"LPT1", "", ""}, {"COMX", "", ""}, {"COM0", "", ""},
-                                             {"", "", ""}, {"Com2 ", "", ""}, {"com5", "/dev/c", "second"}};
+        return std::vector<TSerialPortValue>{{"COM3", "", "", ""}, {"com10", "/dev/ten", "", "ten"}, {"COM5", "/dev/a", "first", "a"},
+                                             {"COM1", "", "", ""}, {"LPT1", "", "", ""}, {"COMX", "", "", ""}, {"COM0", "", "", ""},
+                                             {"", "", "", ""}, {"Com2 ", "", "", ""}, {"com5", "/dev/c", "second", ""}};
     });
     EXPECT_EQ(Names(info), "COM1 COM2 COM3 COM5 COM5 COM10");
     EXPECT_EQ(info.DevicePath(5), "/dev/ten");   // each name keeps the device its value named
     EXPECT_EQ(info.Description(3) + " " + info.Description(4), "first second");
+    // Beside the name: the device, and its description when there is one.
+    EXPECT_EQ(info.EntryDetail(3) + "|" + info.EntryDetail(5) + "|" + info.EntryDetail(0), "a, first|ten|");
 
     // Nothing that names a port, or a reader that fails, gives COM1 to COM4;
     // Refresh rebuilds from the current values, ListFromSystem appends.
     const TCommSerialPortInfo failing([]() -> std::vector<TSerialPortValue> { throw std::runtime_error("no"); });
     EXPECT_EQ(Names(failing), "COM1 COM2 COM3 COM4");
 
-    std::vector<TSerialPortValue> present = {{"COM9", "", ""}, {"COM8", "", ""}};
+    std::vector<TSerialPortValue> present = {{"COM9", "", "", ""}, {"COM8", "", "", ""}};
     TCommSerialPortInfo current([&present] { return present; });
     EXPECT_EQ(Names(current), "COM8 COM9");
-    present = {{"COM1", "", ""}};
+    present = {{"COM1", "", "", ""}};
     current.ListFromSystem();
     EXPECT_EQ(Names(current), "COM1 COM8 COM9");
-    present = {{"LPT1", "", ""}, {"COM0", "", ""}};
+    present = {{"LPT1", "", "", ""}, {"COM0", "", "", ""}};
     current.Refresh();
     EXPECT_EQ(Names(current), "COM1 COM2 COM3 COM4");
 }

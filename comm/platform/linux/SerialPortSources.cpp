@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <set>
 #include <sys/stat.h>
 
 #include "PortNames.h"
@@ -91,6 +92,16 @@ std::string LinkEntryDevice(const fs::path& entry)
     return !target.empty() && Exists(target) ? target : std::string();
 }
 
+// "ttyUSB0" for /dev/ttyUSB0, "pts/3" for /dev/pts/3: the name the system
+// gives the device, which tells two adapters apart.
+std::string DeviceNodeOf(const fs::path& canonical)
+{
+    const fs::path relative = canonical.lexically_relative("/dev");
+    if (relative.empty() || relative.begin()->string() == "..")
+        return canonical.filename().string();
+    return relative.string();
+}
+
 void AppendLinkDirectoryValues(const TSerialPortSources& sources, std::vector<TSerialPortValue>& values)
 {
     std::vector<TSerialPortValue> found;
@@ -103,8 +114,10 @@ void AppendLinkDirectoryValues(const TSerialPortSources& sources, std::vector<TS
         if (device.empty())
             continue;
         std::error_code ec;
-        const std::string node = fs::canonical(device, ec).filename().string();
-        found.push_back({name, device, node.empty() ? std::string() : SysfsTtyDescription(node, sources.SysfsRoot)});
+        const fs::path canonical = fs::canonical(device, ec);
+        const std::string node = canonical.filename().string();
+        found.push_back({name, device, node.empty() ? std::string() : SysfsTtyDescription(node, sources.SysfsRoot),
+                         DeviceNodeOf(canonical)});
     }
     std::sort(found.begin(), found.end(), ByPortNumber);
     values.insert(values.end(), found.begin(), found.end());
@@ -118,17 +131,23 @@ bool IsPhantomLegacyPort(const std::string& ttyName, const fs::path& ttyDir)
     return type == std::to_string(UartTypeUnknown);
 }
 
+// A COM number that the link directory names always opens the linked
+// device, so the fixed map's device of that number is never reached through
+// it and is not listed.
 void AppendSysfsValues(const TSerialPortSources& sources, std::vector<TSerialPortValue>& values)
 {
+    std::set<int> linked;
+    for (const TSerialPortValue& value : values)
+        linked.insert(ComNumberOfDeviceName(value.Data.c_str()));
     const fs::path classTty = fs::path(sources.SysfsRoot) / "class" / "tty";
     std::vector<TSerialPortValue> found;
     for (const std::string& name : EntryNames(classTty)) {
         const int number = ComNumberOfFixedDevice(name);
         const fs::path ttyDir = classTty / name;
         // Virtual terminals have no device behind them.
-        if (number == 0 || !Exists(ttyDir / "device") || IsPhantomLegacyPort(name, ttyDir))
+        if (number == 0 || linked.count(number) || !Exists(ttyDir / "device") || IsPhantomLegacyPort(name, ttyDir))
             continue;
-        found.push_back({"COM" + std::to_string(number), "/dev/" + name, SysfsTtyDescription(name, sources.SysfsRoot)});
+        found.push_back({"COM" + std::to_string(number), "/dev/" + name, SysfsTtyDescription(name, sources.SysfsRoot), name});
     }
     std::sort(found.begin(), found.end(), ByPortNumber);
     values.insert(values.end(), found.begin(), found.end());
