@@ -53,7 +53,7 @@ std::vector<TSerialPortValue> ReadSerialPortValues(const TSerialPortSources&)
     std::string data;
     for (DWORD index = 0; ReadValue(key, index, isString, data); ++index)
         if (isString)
-            values.push_back({data, "\\\\.\\" + data, {}});
+            values.push_back({data, "\\\\.\\" + data, {}, {}});
     RegCloseKey(key);
     return values;
 }
