@@ -1,0 +1,201 @@
+// The engine on Windows, through the Windows layer, on COM ports that the
+// test script maps to Linux pseudo-terminals (tests/windows/rig): an echo
+// peer on $CCDL_ECHO_PORT and one that hangs up on a magic sequence on
+// $CCDL_HANGUP_PORT. Under Wine the ports are ptys, so these tests cannot
+// show parity, byte size, modem lines or driver queue sizes; the limits
+// are printed where a test meets them.
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <mutex>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "NotifyRecord.h"
+#include "TComm32.h"
+#include "TCommSerialPortInfo.h"
+
+#include <windows.h>
+
+namespace {
+
+using namespace OrvekComm32;
+using namespace std::chrono_literals;
+
+// The magic sequence of tests/windows/rig/pty_peer.py.
+const std::string HangUpMagic("\xDE\xAD\xBE\xEF\x00HANGUP", 11);
+
+int PortOf(const char* variable)
+{
+    const char* name = std::getenv(variable);
+    return name ? TCommSerialPortInfo::PortNo(name) : 0;
+}
+
+bool UnderWine()
+{
+    return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+}
+
+double ProcessCpuSeconds()
+{
+    FILETIME created, exited, kernel, user;
+    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+    const auto ticks = [](const FILETIME& t) { return (static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
+    return static_cast<double>(ticks(kernel) + ticks(user)) / 1e7;
+}
+
+// What the read thread received, taken from the receive queue inside its
+// notify handler, as the package layer does.
+class TReceiver {
+public:
+    explicit TReceiver(TComm32& engine) : Engine(engine)
+    {
+        Engine.OnCommNotify = [this](TObject* sender, int type) {
+            Notified.Add(type, sender);
+            if (!(type & EV_RXCHAR))
+                return;
+            char buffer[4096];
+            std::lock_guard guard(Lock);
+            for (long got; (got = Engine.Read(buffer, sizeof buffer)) > 0;)
+                Bytes.insert(Bytes.end(), buffer, buffer + got);
+            Arrived.notify_all();
+        };
+    }
+
+    bool WaitForBytes(std::size_t count, std::chrono::milliseconds timeout)
+    {
+        std::unique_lock guard(Lock);
+        return Arrived.wait_for(guard, timeout, [&] { return Bytes.size() >= count; });
+    }
+
+    std::vector<char> Received()
+    {
+        std::lock_guard guard(Lock);
+        return Bytes;
+    }
+
+    testsupport::NotifyRecord Notified;
+
+private:
+    TComm32& Engine;
+    std::mutex Lock;
+    std::condition_variable Arrived;
+    std::vector<char> Bytes;
+};
+
+TEST(WindowsEngine, HundredThousandBytesComeBackExactlyWithTransmitEmptyReports)
+{
+    const int port = PortOf("CCDL_ECHO_PORT");
+    ASSERT_GT(port, 0) << "CCDL_ECHO_PORT names no COM port: run through scripts/test-windows.sh";
+    TComm32 engine;
+    engine.UsePortNo(port);
+    engine.DCB.BaudRate = 921600;
+    TReceiver receiver(engine);
+    ASSERT_NO_THROW(engine.Open());
+    std::printf("Wine limit: SetupComm's sizes (%ld, %ld) are taken and ignored; not checked\n", engine.HwInSize,
+                engine.HwOutSize);
+
+    std::mt19937 random(20261209);
+    std::vector<char> sent(100000);
+    std::generate(sent.begin(), sent.end(), [&] { return static_cast<char>(random()); });
+    // Blocks below the receive queue's size, each sent once the last one is
+    // back, so that no byte is dropped for want of room.
+    constexpr std::size_t Block = 4000;
+    for (std::size_t at = 0; at < sent.size(); at += Block) {
+        const long size = static_cast<long>(std::min(Block, sent.size() - at));
+        ASSERT_EQ(engine.Write(sent.data() + at, size), size);
+        ASSERT_TRUE(receiver.WaitForBytes(at + static_cast<std::size_t>(size), 20s))
+            << receiver.Received().size() << " of " << at + size << " bytes back";
+    }
+    EXPECT_TRUE(receiver.Received() == sent) << "the bytes that came back differ from those sent";
+    // The write thread reports the end of each block once its last chunk
+    // has left the driver.
+    EXPECT_TRUE(receiver.Notified.WaitFor([](const std::vector<int>& values) {
+        return std::count_if(values.begin(), values.end(), [](int v) { return v & EV_TXEMPTY; }) >= 1;
+    }));
+    engine.Close();
+}
+
+TEST(WindowsEngine, EveryRateOfTheSettingsDialogIsTakenAndReadBack)
+{
+    const int port = PortOf("CCDL_ECHO_PORT");
+    ASSERT_GT(port, 0) << "CCDL_ECHO_PORT names no COM port: run through scripts/test-windows.sh";
+    // The layer reads the rate back after setting it and fails the open
+    // when the driver took another; Wine reads it from the pty's termios.
+    for (std::uint32_t rate : {110u, 300u, 1200u, 2400u, 4800u, 9600u, 19200u, 38400u, 57600u, 115200u, 230400u,
+                               460800u, 921600u}) {
+        TComm32 engine;
+        engine.UsePortNo(port);
+        engine.DCB.BaudRate = rate;
+        engine.DCB.StopBits = TWOSTOPBITS;
+        engine.fSetFCtrl(TComm32::fcRtsCtsXonXoff);
+        EXPECT_NO_THROW(engine.Open()) << rate << " baud";
+        EXPECT_EQ(engine.fGetFCtrl(), TComm32::fcRtsCtsXonXoff);
+        engine.Close();
+    }
+    std::printf("Wine limit: a pty cannot show parity or byte size; they are set but not checked\n");
+}
+
+TEST(WindowsEngine, ASecondOpenOfAnOpenPortFailsButWineAllowsIt)
+{
+    const int port = PortOf("CCDL_ECHO_PORT");
+    ASSERT_GT(port, 0) << "CCDL_ECHO_PORT names no COM port: run through scripts/test-windows.sh";
+    TComm32 first, second;
+    first.UsePortNo(port);
+    second.UsePortNo(port);
+    ASSERT_NO_THROW(first.Open());
+    bool refused = false;
+    try {
+        second.Open();
+    } catch (const EComm32Error& error) {
+        refused = error.ErrorCode == EComm32Error::ecOpenPort;
+    }
+    if (UnderWine())
+        std::printf("Wine limit: share mode 0 does not keep a second open out (refused: %s); not checked\n",
+                    refused ? "yes" : "no");
+    else
+        EXPECT_TRUE(refused);
+    second.Close();
+    first.Close();
+}
+
+TEST(WindowsEngine, APortThatHangsUpIsReportedOnceAndNothingSpins)
+{
+    const int port = PortOf("CCDL_HANGUP_PORT");
+    ASSERT_GT(port, 0) << "CCDL_HANGUP_PORT names no COM port: run through scripts/test-windows.sh";
+    TComm32 engine;
+    engine.UsePortNo(port);
+    TReceiver receiver(engine);
+    ASSERT_NO_THROW(engine.Open());
+    // Bytes before the magic sequence come back: the line worked first.
+    ASSERT_EQ(engine.Write("hello", 5), 5);
+    ASSERT_TRUE(receiver.WaitForBytes(5, 10s));
+    ASSERT_EQ(engine.Write(HangUpMagic.data(), static_cast<long>(HangUpMagic.size())),
+              static_cast<long>(HangUpMagic.size()));
+
+    const auto lost = [](const std::vector<int>& values) {
+        return std::count_if(values.begin(), values.end(), [](int v) { return v & EV_PORTLOST; });
+    };
+    ASSERT_TRUE(receiver.Notified.WaitFor([&](const std::vector<int>& values) { return lost(values) >= 1; }, 10s));
+    const auto loss = engine.PortLoss();
+    ASSERT_TRUE(loss.has_value());
+    EXPECT_EQ(loss->ErrorCode, EComm32Error::ecPortLost);
+    EXPECT_NE(loss->OsReason.find("gone"), std::string::npos) << loss->OsReason;
+    std::printf("after the hang-up: %s\n", loss->OsReason.c_str());
+
+    // Every call fails at once after a hang-up (Wine: error 21): a thread
+    // that kept trying would spin. Over a second, the loss is not reported
+    // again and the process uses little of a core.
+    const double cpuBefore = ProcessCpuSeconds();
+    EXPECT_FALSE(receiver.Notified.WaitFor([&](const std::vector<int>& values) { return lost(values) > 1; }, 1s));
+    const double cpuUsed = ProcessCpuSeconds() - cpuBefore;
+    EXPECT_LT(cpuUsed, 0.5) << "the engine kept a core busy after the loss";
+    EXPECT_TRUE(engine.Active);
+    EXPECT_NO_THROW(engine.Close());
+}
+
+} // namespace
