@@ -8,6 +8,8 @@
 
 #include <windows.h>
 
+#include "PortNames.h"
+
 namespace OrvekComm32::Platform {
 namespace {
 
@@ -53,7 +55,7 @@ std::vector<TSerialPortValue> ReadSerialPortValues(const TSerialPortSources&)
     std::string data;
     for (DWORD index = 0; ReadValue(key, index, isString, data); ++index)
         if (isString)
-            values.push_back({data, "\\\\.\\" + data, {}, {}});
+            values.push_back({data, ResolveDevicePath(data.c_str()), {}, {}});
     RegCloseKey(key);
     return values;
 }
