@@ -9,6 +9,13 @@
 #include "LangQt.h"
 #include "MessageBox.h"
 
+// The resource lives in a static library, where nothing registers it by
+// itself; Qt's macro must be used outside any namespace.
+static void RegisterIconResource()
+{
+    Q_INIT_RESOURCE(ccdownload);
+}
+
 namespace Application {
 
 namespace {
@@ -22,6 +29,12 @@ std::vector<QPointer<QWidget>> Forms;
 QString Title()
 {
     return QCoreApplication::applicationName();
+}
+
+QIcon Icon()
+{
+    RegisterIconResource();
+    return QIcon(QStringLiteral(":/ccdownload.svg"));
 }
 
 void ShowMessage(const QString& text)
@@ -75,7 +88,10 @@ void ResetTerminated()
 
 } // namespace Application
 
-TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
+{
+    setWindowIcon(Application::Icon());
+}
 
 bool TApplication::notify(QObject* receiver, QEvent* event)
 {

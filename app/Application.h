@@ -9,6 +9,7 @@
 #include <functional>
 
 #include <QApplication>
+#include <QIcon>
 #include <QString>
 
 class QWidget;
@@ -17,6 +18,9 @@ namespace Application {
 
 // The title of every message box.
 QString Title();
+
+// The tool's icon, which every window of the program shows.
+QIcon Icon();
 
 // A modal message box with the application's title and an OK button,
 // shown through ShowMessageBox (whose observer a test may set). It runs a
@@ -44,8 +48,9 @@ void ResetTerminated();
 
 } // namespace Application
 
-// The application object of the program: an exception that escapes an
-// event handler is shown and the event loop goes on.
+// The application object of the program: its windows carry the tool's
+// icon, and an exception that escapes an event handler is shown and the
+// event loop goes on.
 class TApplication : public QApplication {
 public:
     TApplication(int& argc, char** argv);

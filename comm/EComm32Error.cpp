@@ -1,6 +1,7 @@
 // The engine's exception and its message texts in the three languages.
 #include "EComm32Error.h"
 
+#include <cerrno>
 #include <cstddef>
 #include <iterator>
 
@@ -82,6 +83,15 @@ const TLangTextSet& ErrorTexts()
     return texts;
 }
 
+const TLangTextSet& HintTexts()
+{
+    static const TLangTextSet texts(
+        {"提示：当前用户须属于拥有该设备的用户组（通常为 dialout），加入后请重新登录。"},
+        {"提示：目前使用者須屬於擁有該裝置的群組（通常為 dialout），加入後請重新登入。"},
+        {"Hint: your user must be in the group that owns the device (usually dialout); log in again after joining it."});
+    return texts;
+}
+
 std::size_t TextIndexOfCode(EComm32Error::TErrorCode code)
 {
     for (std::size_t i = 0; i < std::size(Codes); ++i)
@@ -102,6 +112,13 @@ EComm32Error::EComm32Error(TErrorCode code, int osError, std::string osReason)
 {
     OsError = osError;
     OsReason = std::move(osReason);
+}
+
+TOrvekFuncs::TOrvekString EComm32Error::Hint() const
+{
+    if (OsError != EACCES && OsError != EPERM)
+        return {};
+    return TOrvekFuncs::LangText(HintTexts(), 0);
 }
 
 } // namespace OrvekComm32

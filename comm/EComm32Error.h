@@ -3,6 +3,9 @@
 // language, and the system's reason beside it where there is one. Code 15
 // is never thrown: it names a port that went away while open, which the
 // engine reports through its notify event (EV_PORTLOST) and PortLoss.
+//
+// The window and ccdl tell a failure by the same three pieces: the code's
+// text (Message), the system's reason (OsReason) and the Hint.
 
 #include <cstdint>
 #include <string>
@@ -37,6 +40,11 @@ public:
     // The same, keeping the system's reason beside it (errno and a text
     // such as "/dev/ttyS0: Permission denied").
     EComm32Error(TErrorCode code, int osError, std::string osReason);
+
+    // What to do about it, in the process language, where the failure is
+    // one a user can mend: for a refused permission, joining the group
+    // that owns the device. Empty otherwise.
+    TOrvekFuncs::TOrvekString Hint() const;
 
     TErrorCode ErrorCode;
     int OsError = 0;          // errno of the failing system call, 0 if none

@@ -55,6 +55,12 @@ void TComm32::UsePortNo(int Value)
 {
     PortNo = Value;
     std::snprintf(DeviceName, sizeof DeviceName, Fmt_COMn, Value);
+    DevicePath.clear();
+}
+
+void TComm32::UseDevicePath(std::string Path)
+{
+    DevicePath = std::move(Path);
 }
 
 TComm32::~TComm32()
@@ -74,7 +80,7 @@ TComm32::~TComm32()
 
 std::shared_ptr<Platform::TSerialPort> TComm32::OpenPort(Platform::TSystemReason& failure)
 {
-    return Platform::OpenSerialPort(DeviceName, failure);
+    return Platform::OpenSerialPort(DevicePath.empty() ? DeviceName : DevicePath.c_str(), failure);
 }
 
 long TComm32::Read(void* Buf, long Size)
@@ -185,7 +191,7 @@ void TComm32::Open()
     // The system's reason of a failing step, read right after the step.
     const auto fails = [&](EComm32Error::TErrorCode failing) {
         code = failing;
-        failure = Platform::LastSystemReason(DeviceName);
+        failure = Platform::LastSystemReason(DevicePath.empty() ? DeviceName : DevicePath);
     };
     if (!code && !port->SetCommMask(EV_RXFLAG))
         fails(EComm32Error::ecSetCommMask);

@@ -64,6 +64,10 @@ public:
     // Sets PortNo and names its device in DeviceName (Fmt_COMn): the one
     // place a port number becomes a device name.
     void UsePortNo(int Value);
+    // Opens `Path` at the next Open instead of the device of PortNo: a
+    // device that no port name carries, such as a stable
+    // /dev/serial/by-id/... link. UsePortNo goes back to the port number.
+    void UseDevicePath(std::string Path);
 
     virtual long Read(void* Buf, long Size);
     virtual long Write(const void* Buf, long Size);
@@ -102,6 +106,7 @@ public:
     bool RTS = true;
     int PortNo = 2;
     char DeviceName[32];
+    std::string DevicePath;  // set by UseDevicePath; empty: DeviceName's device
     long HwInSize = 1200;
     long HwOutSize = 1200;
     std::uint8_t AutoAnswer = 0;

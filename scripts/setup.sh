@@ -12,7 +12,7 @@ packages=(
   clang libclang-rt-dev
   qt6-serialport-dev
   libcli11-dev nlohmann-json3-dev libudev-dev
-  qt6-translations-l10n
+  qt6-translations-l10n libqt6svg6
   qemu-system-x86 busybox-static cpio python3
   g++-mingw-w64-x86-64-posix wine wine64
 )

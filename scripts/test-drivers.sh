@@ -8,7 +8,13 @@ set -uo pipefail
 build=$(cd "${1:?usage: scripts/test-drivers.sh BUILD_DIR}" && pwd)
 shift
 program=$build/tests/drivers/drivers_tests
-[[ -x $program ]] || { echo "test-drivers: $program is not built"; echo "0 passed, 1 failed"; exit 1; }
+# A plain ctest in the build folder comes here too; the guest's tests are
+# built only by make test-drivers, so their absence is a skip (CTest reads
+# status 77 as one), not a failure.
+if [[ ! -x $program ]]; then
+    echo "test-drivers: skipped, $program is not built; run make test-drivers"
+    exit 77
+fi
 
 output=$(mktemp)
 trap 'rm -f "$output"' EXIT

@@ -45,7 +45,8 @@ std::string FixedDeviceOfComNumber(int comNumber);
 int ComNumberOfFixedDevice(const std::string& ttyName);
 
 // The device path for a device name: the link directory's entry, then the
-// fixed map. Empty when neither knows the name.
+// fixed map; a name that is a path ("/dev/serial/by-id/...") is its own
+// device. Empty when none of these knows the name.
 std::string ResolveDevicePath(const char* deviceName);
 
 } // namespace OrvekComm32::Platform

@@ -31,6 +31,8 @@ public:
     }
 
     void SetAnswering(bool on) { Answering = on; }
+    // Stops listening, before the test takes the line away.
+    void Detach() { Notifier.setEnabled(false); }
     // Writes the bytes to the tool as they are (one package once the line
     // falls silent).
     void Send(const Bytes& bytes) { Port.Write(bytes); }

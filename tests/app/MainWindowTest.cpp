@@ -5,6 +5,10 @@
 
 #include <sys/ioctl.h>
 
+#include <QComboBox>
+
+#include "LangQt.h"
+#include "PortComboBox.h"
 #include "WindowOnPty.h"
 
 using namespace OrvekComm32;
@@ -31,6 +35,7 @@ using MainWindow = WindowOnPty;
 
 TEST_F(MainWindow, InitialStateAndTabOrder)
 {
+    EXPECT_FALSE(Application::Icon().pixmap(32).isNull()) << "no icon for the windows";
     EXPECT_EQ(Window.ComboBox2->placeholderText(), "4800");
     EXPECT_FALSE(Window.Button14->isEnabled());
     EXPECT_FALSE(Window.Button15->isEnabled());
@@ -58,6 +63,8 @@ TEST_F(MainWindow, EachOpenSendsOneConnectRequestAndCloseSendsNothing)
     Window.Button1->click();
     EXPECT_TRUE(silentUnderTheMessage);
     EXPECT_EQ(Boxes.Texts(), QStringList{U("打开成功")});
+    // Wide enough for its title beside the title bar's icon and buttons.
+    EXPECT_GE(Boxes.Boxes().front().Width, Boxes.Boxes().front().TitleWidth + 120);
     EXPECT_EQ(Window.Button1->text(), U("关闭串口"));
     ASSERT_TRUE(Peer.WaitForFrames(1));
 
@@ -136,6 +143,47 @@ TEST_F(MainWindow, ConfirmedSettingsDialogOpensThePortWithoutTouchingTheWindow)
     Window.Button1->click();
     EXPECT_EQ(Boxes.Texts().last(), U("关闭成功"));
     EXPECT_FALSE(Window.LxCommDevice1->fGetActive());
+}
+
+// A port that goes away under the open window (its line hung up, as a
+// pulled USB adapter hangs up its tty) is closed at once and reported as a
+// port failure; the settings dialog then lists the port plugged back, and
+// confirming it opens the port on the new device.
+TEST_F(MainWindow, LostPortIsClosedReportedAndFoundAgain)
+{
+    Peer.SetAnswering(true);
+    Window.Button1->click();
+    ASSERT_TRUE(WaitUntil([&] { return Window.Label11->text() == U("连接"); }));
+    std::unique_ptr<testsupport::PtyPort> replugged;
+    bool closedWhenAsked = false, listedAgain = false;
+    Boxes.OnNextWindow(IsSettingsDialog, [&](QWidget* dialog) {
+        closedWhenAsked = !Window.LxCommDevice1->fGetActive() && Window.Button1->text() == U("打开串口");
+        replugged = std::make_unique<testsupport::PtyPort>(1);
+        auto* ports = dialog->findChild<QComboBox*>("CbPort");
+        const QString node = QString::fromStdString(replugged->SlavePath()).mid(5);  // "pts/N"
+        listedAgain = WaitUntil([&] {
+            return ports->itemData(ports->findText("COM1"), TPortComboBox::DetailRole).toString() == node;
+        });
+        ports->setCurrentIndex(ports->findText("COM1"));
+        QTest::mouseClick(dialog->findChild<QPushButton*>("BnOK"), Qt::LeftButton);
+    });
+    const std::string device = Pty.SlavePath();
+    Peer.Detach();
+    Pty.Hangup();
+    const auto reported = [&] { return Boxes.Texts().filter(QStringLiteral("LxCommDevice1: ")).size() == 1; };
+    ASSERT_TRUE(WaitUntil(reported));
+    const QString text = Boxes.Texts().filter(QStringLiteral("LxCommDevice1: ")).front();
+    EXPECT_TRUE(text.startsWith("LxCommDevice1: " + LangQString(EComm32Error(EComm32Error::ecPortLost).Message())))
+        << text.toStdString();
+    EXPECT_TRUE(text.contains(QString::fromStdString(device))) << text.toStdString();
+    EXPECT_TRUE(closedWhenAsked);
+    EXPECT_TRUE(listedAgain);
+    ASSERT_TRUE(Window.LxCommDevice1->fGetActive());
+    ControllerPeer peer(*replugged);
+    Window.Button14->click();
+    ASSERT_TRUE(peer.WaitForFrames(1));
+    EXPECT_EQ(peer.FrameTexts().front(), "7E 05 00 04 01 02 03 04");
+    EXPECT_EQ(Terminate.Requests, 0);
 }
 
 TEST_F(MainWindow, ChangeChecksFallBackToTheLastAcceptedNumber)

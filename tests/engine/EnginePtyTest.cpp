@@ -165,13 +165,16 @@ TEST_F(EngineOnPty, PortThatGoesAwayIsReportedOnceWithoutSpinning)
         const double cpuBefore = soak::ProcessCpuMilliseconds();
         Pty->Hangup();
         ASSERT_TRUE(Seen.WaitFor([](const auto& record) { return CountWith(record, EV_PORTLOST) > 0; }, 2s));
-        const auto loss = Engine.PortLoss();
-        ASSERT_TRUE(loss.has_value());
-        EXPECT_EQ(loss->ErrorCode, EComm32Error::ecPortLost);
-        EXPECT_NE(loss->OsReason.find(device), std::string::npos) << loss->OsReason;
+        const auto why = Engine.PortLoss();
+        ASSERT_TRUE(why.has_value());
+        EXPECT_EQ(why->ErrorCode, EComm32Error::ecPortLost);
+        EXPECT_NE(why->OsReason.find(device), std::string::npos) << why->OsReason;
         Engine.Write(data.data(), static_cast<long>(data.size()));
         std::this_thread::sleep_for(1s);
-        EXPECT_EQ(Seen.Record(), std::vector<int>{EV_PORTLOST}) << "reported more than the loss";
+        // Passes of the writing before the loss may report 0; after it, nothing.
+        const auto record = Seen.Record();
+        const auto loss = std::find(record.begin(), record.end(), EV_PORTLOST);
+        EXPECT_EQ(std::vector<int>(loss, record.end()), std::vector<int>{EV_PORTLOST}) << "more than the loss reported";
         EXPECT_LT(soak::ProcessCpuMilliseconds() - cpuBefore, 200.0) << "the threads spin";
         EXPECT_TRUE(Engine.Active) << "only the owner closes";
         EXPECT_NO_THROW(Engine.Close());  // 13 or 14 would mean a thread did not end

@@ -12,9 +12,11 @@ namespace testsupport {
 ModalAnswers::ModalAnswers()
 {
     SetMessageBoxObserver([this](QMessageBox& box) {
-        Shown.push_back({box.text(), box.windowTitle(), box.icon(), box.parentWidget()});
+        Shown.push_back({box.text(), box.windowTitle(), box.icon(), box.parentWidget(), 0,
+                         box.fontMetrics().horizontalAdvance(box.windowTitle())});
         // Delivered by the box's own loop, so the box has really run.
-        QTimer::singleShot(0, &box, [&box, action = WhileShownActions.take(box.text())] {
+        QTimer::singleShot(0, &box, [this, &box, shown = Shown.size() - 1, action = WhileShownActions.take(box.text())] {
+            Shown[shown].Width = box.width();
             if (action)
                 action();
             box.button(QMessageBox::Ok)->click();

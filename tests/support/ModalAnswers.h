@@ -31,6 +31,8 @@ struct ShownBox {
     QString Title;
     QMessageBox::Icon Icon = QMessageBox::NoIcon;
     QPointer<QWidget> Parent;
+    int Width = 0;         // as it ran
+    int TitleWidth = 0;    // of its title, in its font
 };
 
 // Runs the event loop until `condition` holds or the time-out passes.

@@ -88,7 +88,7 @@ TEST_F(Programs, CcdlDownloadsFaultsAndInputErrors)
         // Each package that is not code 2 asks again at once: no 30 s wait.
         {{"--garbage"}, {"--timeout", "30", "--retries", "1"}, 1,
          "failed at 0/7 connect request: no answer 02 within 30 s after 2 frames; 2 other", {"garbage instead"}},
-        {{}, {"--port", "COM200"}, 1, "COM200: failed at 0/7 connect request: cannot open the port", {}},
+        {{}, {"--port", "COM200"}, 1, "COM200: failed at 0/7 connect request: Cannot open COM port: ", {}},
         {{}, {"--strict", "--video", "01 1G"}, 2, "video sequence: \"1G\" ends its number at 'G'", {}},
         {{}, {"--frobnicate"}, 2, "--frobnicate", {}},
         {{}, {"--parity", "maybe"}, 2, "--parity: \"maybe\" is none of odd|even|none|unset", {}},
@@ -109,6 +109,29 @@ TEST_F(Programs, CcdlDownloadsFaultsAndInputErrors)
         EXPECT_EQ(sim->WaitExit(), 0);
         EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(LinkOf(1)))) << name;
     }
+}
+
+// A controller whose line goes away mid-download (its pty closed, as a USB
+// adapter pulled out hangs up its tty) fails its port at once, saying so,
+// while the other port, named by its device path, goes on to the end.
+TEST_F(Programs, CcdlALostPortFailsAtOnceAndTheOthersGoOn)
+{
+    auto lost = StartSim({"--delay", "500"}, 1);
+    auto kept = StartSim({"--delay", "500"}, 2);
+    const std::string device = std::filesystem::read_symlink(LinkOf(2));
+    Process ccdl(CCDL_PATH, {"download", "--port", "COM1", "--port", device, "--timeout", "10"});
+    ASSERT_TRUE(ccdl.WaitForOutput("COM1: 1/7 off sent")) << ccdl.Err();
+    const auto removed = std::chrono::steady_clock::now();
+    lost->Signal(SIGKILL);
+    ASSERT_TRUE(ccdl.WaitForOutput("COM1: failed at 1/7 off: the device went away: COM port disconnected: /dev/pts/"))
+        << ccdl.Err();
+    std::printf("lost port reported after %lld ms\n",
+                static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                           std::chrono::steady_clock::now() - removed).count()));
+    // Well within the 10 s a silent line would have been given.
+    EXPECT_LT(std::chrono::steady_clock::now() - removed, 5s);
+    EXPECT_EQ(ccdl.WaitExit(), 1);
+    EXPECT_NE(ccdl.Err().find(device + ": done, 7 frames sent"), std::string::npos) << ccdl.Err();
 }
 
 // A configuration read back from one controller's dump goes to two ports at

@@ -66,8 +66,16 @@ public:
             Received = Received || (type & EV_RXCHAR);
             if ((type & EV_TXEMPTY) && !LeftAt)
                 LeftAt = Clock::now();
+            Lost = Lost || (type & EV_PORTLOST);
             Changed.notify_all();
         };
+    }
+
+    // The port went away: every wait ends at once from then on.
+    bool PortLost()
+    {
+        std::lock_guard guard(Lock);
+        return Lost;
     }
 
     void FrameSent()
@@ -80,7 +88,7 @@ public:
     std::optional<Clock::time_point> WaitLeft(Clock::time_point deadline)
     {
         std::unique_lock guard(Lock);
-        Changed.wait_until(guard, deadline, [this] { return LeftAt.has_value(); });
+        Changed.wait_until(guard, deadline, [this] { return LeftAt.has_value() || Lost; });
         return LeftAt;
     }
 
@@ -88,33 +96,29 @@ public:
     bool WaitReceived(Clock::time_point deadline)
     {
         std::unique_lock guard(Lock);
-        const bool came = Changed.wait_until(guard, deadline, [this] { return Received; });
+        const bool came = Changed.wait_until(guard, deadline, [this] { return Received || Lost; });
         Received = false;
-        return came;
+        return came && !Lost;
     }
 
 private:
     std::mutex Lock;
     std::condition_variable Changed;
     bool Received = false;
+    bool Lost = false;
     std::optional<Clock::time_point> LeftAt;
 };
 
-std::string PortFailure(const EComm32Error& error)
-{
-    std::string text = error.ErrorCode == EComm32Error::ecOpenPort
-                           ? "cannot open the port"
-                           : "port error " + std::to_string(static_cast<int>(error.ErrorCode));
-    return error.OsReason.empty() ? text : text + ": " + error.OsReason;
-}
-
 class TRun {
 public:
-    TRun(int comNumber, const TDownloadSettings& settings, const std::function<void(const std::string&)>& log)
+    TRun(const std::string& port, const TDownloadSettings& settings, const std::function<void(const std::string&)>& log)
         : Settings(settings), Log(log), Layer(&Engine)
     {
-        Result.Port = TCommSerialPortInfo::PortName(comNumber).c_str();
-        Engine.UsePortNo(comNumber);
+        Result.Port = port;
+        if (const int number = TCommSerialPortInfo::PortNo(port); number > 0)
+            Engine.UsePortNo(number);
+        else
+            Engine.UseDevicePath(port);
         Engine.DCB.BaudRate = settings.Line.Baud;
         Engine.DCB.Parity = settings.Line.Parity;
         Engine.DCB.fParity = settings.Line.Parity != 0;
@@ -135,7 +139,7 @@ public:
             Engine.Open();
             open = true;
         } catch (const EComm32Error& error) {
-            _Fail(Steps[0], 0, PortFailure(error));
+            _Fail(Steps[0], 0, PortFailureText(error));
         }
         if (open) {
             Layer.fSetActive(true);
@@ -151,7 +155,7 @@ public:
             Engine.Close();
         } catch (const EComm32Error& error) {
             // The download's outcome stands; the port is left to the engine's destructor.
-            Log(Result.Port + ": closing the port: " + PortFailure(error));
+            Log(Result.Port + ": closing the port: " + PortFailureText(error));
         }
         Result.ElapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
         Result.Message += " in " + std::to_string(Result.ElapsedMs) + " ms";
@@ -176,6 +180,8 @@ private:
             ++Result.FramesSent;
             Log(position + (sent == 0 ? " sent" : " sent again" + why) + waiting);
             const auto left = Signals.WaitLeft(Clock::now() + timeout);
+            if (Signals.PortLost())
+                return _FailLost(step, done);
             if (!left)
                 return _Fail(step, done, "the frame did not leave the port within " + _Seconds());
             const auto deadline = *left + timeout;
@@ -191,6 +197,8 @@ private:
                     break;
                 }
             }
+            if (Signals.PortLost())
+                return _FailLost(step, done);
         }
         std::string reason = "no answer " + Code(step.Code) + " within " + _Seconds() + " after " +
                              std::to_string(Settings.Retries + 1) + " frames";
@@ -220,7 +228,17 @@ private:
         Result.FailingStep = step.Name;
         Result.Message = "failed at " + std::to_string(done) + "/" + std::to_string(StepCount) + " " + step.Name + ": " +
                          reason;
+        // Told when it happens too: the summary waits for the other ports.
+        Log(Result.Port + ": " + Result.Message);
         return false;
+    }
+
+    // Answers that came before the loss were read already; the port is
+    // closed by Run right after, which releases the device.
+    bool _FailLost(const TStep& step, int done)
+    {
+        const auto loss = Engine.PortLoss();
+        return _Fail(step, done, "the device went away: " + (loss ? PortFailureText(*loss) : std::string("hung up")));
     }
 
     std::string _Seconds() const
@@ -240,14 +258,24 @@ private:
 
 } // namespace
 
-TPortResult RunDownload(int comNumber, const TDownloadSettings& settings,
+std::string PortFailureText(const EComm32Error& error)
+{
+    std::string text = error.Message().c_str();
+    if (!error.OsReason.empty())
+        text += ": " + error.OsReason;
+    if (error.Hint().Length() > 0)
+        text += std::string(". ") + error.Hint().c_str();
+    return text;
+}
+
+TPortResult RunDownload(const std::string& port, const TDownloadSettings& settings,
                         const std::function<void(const std::string& line)>& Log)
 {
     try {
-        return TRun(comNumber, settings, Log).Run();
+        return TRun(port, settings, Log).Run();
     } catch (const std::exception& error) { // the package layer's thread could not be started
         TPortResult result;
-        result.Port = TCommSerialPortInfo::PortName(comNumber).c_str();
+        result.Port = port;
         result.FailingStep = Steps[0].Name;
         result.Message = std::string("failed before the first step: ") + error.what();
         return result;

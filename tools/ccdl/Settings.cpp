@@ -54,12 +54,16 @@ std::uint8_t ItemCode(const std::vector<std::string>& items, const std::string& 
     return static_cast<std::uint8_t>(found - items.begin());
 }
 
-int PortNumber(const std::string& name)
+// A port name COMn, or a device path such as a stable /dev/serial/by-id/...
+// link (any text with a '/').
+std::string PortChoice(const std::string& name)
 {
+    if (name.find('/') != std::string::npos)
+        return name;
     const int number = OrvekComm32::TCommSerialPortInfo::PortNo(name);
     if (number <= 0 || name != OrvekComm32::TCommSerialPortInfo::PortName(number).c_str())
-        throw TInputError("--port: \"" + name + "\" is not a port name COMn");
-    return number;
+        throw TInputError("--port: \"" + name + "\" is neither a port name COMn nor a device path");
+    return name;
 }
 
 // BAUD[,PARITY,BITS,STOP], e.g. "9600" or "9600,even,7,2".
@@ -137,7 +141,7 @@ void ReadConfig(const std::string& path, TDownloadSettings& settings)
             for (const auto& port : value.is_array() ? value : Json::array({value})) {
                 if (!port.is_string())
                     throw TInputError(what + " wants port names");
-                settings.Ports.push_back(PortNumber(port.get<std::string>()));
+                settings.Ports.push_back(PortChoice(port.get<std::string>()));
             }
         } else if (key == "line" && value.is_string()) {
             settings.Line = ParseLine(value.get<std::string>());
@@ -237,10 +241,10 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args)
         if (!ports.empty()) {
             settings.Ports.clear();
             for (const auto& port : ports)
-                settings.Ports.push_back(PortNumber(port));
+                settings.Ports.push_back(PortChoice(port));
         }
         if (settings.Ports.empty())
-            settings.Ports.push_back(1);
+            settings.Ports.push_back("COM1");
         auto sorted = settings.Ports;
         std::sort(sorted.begin(), sorted.end());
         if (std::adjacent_find(sorted.begin(), sorted.end()) != sorted.end())

@@ -21,7 +21,7 @@ struct TLine {
 };
 
 struct TDownloadSettings {
-    std::vector<int> Ports;                   // COM numbers, each once
+    std::vector<std::string> Ports;           // "COMn" names or device paths, each once
     std::array<std::string, 4> Sequences;     // hex texts of commands 4 to 7
     std::uint8_t ParityCode = 0x02;           // "无"; the codes are the window's item positions
     std::uint8_t BaudCode = 0xFF;             // no baud item picked

@@ -12,6 +12,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "Lx_base.h"
 #include "PortDownload.h"
 #include "Settings.h"
 #include "TCommSerialPortInfo.h"
@@ -76,6 +77,9 @@ int Download(const ccdl::TDownloadSettings& settings)
 
 int main(int argc, char** argv)
 {
+    // The same texts as the window's, in English: a log is read by whoever
+    // runs the line, whatever the system's language.
+    TOrvekFuncs::AppLang.fSetLangType(TOrvekFuncs::ltEnglish);
     const ccdl::TCommandLine command = ccdl::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
     for (const auto& warning : command.Warnings)
         std::cerr << "ccdl: warning: " << warning << '\n';

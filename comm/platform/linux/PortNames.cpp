@@ -178,7 +178,7 @@ std::string ResolveDevicePath(const char* deviceName)
 {
     const int number = ComNumberOfDeviceName(deviceName);
     if (number == 0)
-        return {};
+        return deviceName && std::strchr(deviceName, '/') ? deviceName : std::string();
     if (const std::string dir = TrustedPortLinkDirectory(); !dir.empty()) {
         const std::string linked = LinkEntryTarget(dir + "/COM" + std::to_string(number));
         if (!linked.empty())
