@@ -1,5 +1,6 @@
 // Windows names its serial ports itself: COMn is the device \\.\COMn, and
-// there is no port link directory to consult or to make.
+// there is no port link directory to consult or to make. A device path
+// (any name with a backslash or a slash) is opened as it is.
 #include "PortNames.h"
 
 #include <string_view>
@@ -74,7 +75,12 @@ int ComNumberOfFixedDevice(const std::string& ttyName)
 
 std::string ResolveDevicePath(const char* deviceName)
 {
-    return FixedDeviceOfComNumber(ComNumberOfDeviceName(deviceName));
+    const int number = ComNumberOfDeviceName(deviceName);
+    if (number > 0)
+        return FixedDeviceOfComNumber(number);
+    // A path of the system's device namespace (\\.\CNCA0) is its own device.
+    const std::string_view name(deviceName ? deviceName : "");
+    return name.find_first_of("\\/") != std::string_view::npos ? std::string(name) : std::string();
 }
 
 } // namespace OrvekComm32::Platform
