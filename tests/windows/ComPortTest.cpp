@@ -120,6 +120,62 @@ TEST(WindowsEngine, HundredThousandBytesComeBackExactlyWithTransmitEmptyReports)
     engine.Close();
 }
 
+// Under input flow control a full receive queue leaves the rest in the
+// driver: the read thread stops asking for EV_RXCHAR (which must then not
+// end its waits), and the owner's Read ends the wait by a mask change from
+// its own thread, after which the held bytes come in.
+TEST(WindowsEngine, HeldInputWaitsInTheDriverWithoutSpinningUntilTheOwnerReads)
+{
+    const int port = PortOf("CCDL_ECHO_PORT");
+    ASSERT_GT(port, 0) << "CCDL_ECHO_PORT names no COM port: run through scripts/test-windows.sh";
+    TComm32 engine;
+    engine.UsePortNo(port);
+    engine.DCB.BaudRate = 921600;
+    engine.fSetFCtrl(TComm32::fcRtsCts);
+    testsupport::NotifyRecord notified;
+    engine.OnCommNotify = notified.Handler();
+    ASSERT_NO_THROW(engine.Open());
+
+    std::mt19937 random(7);
+    std::vector<char> sent(20000);
+    std::generate(sent.begin(), sent.end(), [&] { return static_cast<char>(random()); });
+    const auto count = [](int bit) {
+        return [bit](const std::vector<int>& values) {
+            return std::count_if(values.begin(), values.end(), [bit](int v) { return v & bit; });
+        };
+    };
+    for (std::size_t at = 0; at < sent.size();) {
+        const auto emptied = count(EV_TXEMPTY)(notified.Record());
+        at += static_cast<std::size_t>(engine.Write(sent.data() + at, static_cast<long>(sent.size() - at)));
+        if (at < sent.size()) {
+            ASSERT_TRUE(notified.WaitFor([&](const std::vector<int>& values) { return count(EV_TXEMPTY)(values) > emptied; }));
+        }
+    }
+    const long full = engine.InQueue->fGetSize() - 1;
+    ASSERT_TRUE(notified.WaitFor([&](const std::vector<int>&) { return engine.InQueue->Count() == full; }, 20s));
+
+    // Held: nothing more arrives in the queue, and the read thread does not
+    // keep passing (each pass notifies) nor keeps a core busy.
+    const double cpuBefore = ProcessCpuSeconds();
+    const std::size_t passesBefore = notified.Record().size();
+    EXPECT_FALSE(notified.WaitFor([&](const std::vector<int>&) { return engine.InQueue->Count() > full; }, 1s));
+    EXPECT_LT(notified.Record().size() - passesBefore, 10u) << "the read thread kept passing while input was held";
+    EXPECT_LT(ProcessCpuSeconds() - cpuBefore, 0.5) << "a thread kept a core busy while input was held";
+
+    std::vector<char> received;
+    char buffer[1000];
+    const auto deadline = std::chrono::steady_clock::now() + 30s;
+    while (received.size() < sent.size() && std::chrono::steady_clock::now() < deadline) {
+        const auto arrived = count(EV_RXCHAR)(notified.Record());
+        const long got = engine.Read(buffer, sizeof buffer);
+        received.insert(received.end(), buffer, buffer + got);
+        if (got == 0)
+            notified.WaitFor([&](const std::vector<int>& values) { return count(EV_RXCHAR)(values) > arrived; }, 1s);
+    }
+    EXPECT_TRUE(received == sent) << received.size() << " of " << sent.size() << " bytes";
+    engine.Close();
+}
+
 TEST(WindowsEngine, EveryRateOfTheSettingsDialogIsTakenAndReadBack)
 {
     const int port = PortOf("CCDL_ECHO_PORT");
@@ -191,9 +247,10 @@ TEST(WindowsEngine, APortThatHangsUpIsReportedOnceAndNothingSpins)
     // that kept trying would spin. Over a second, the loss is not reported
     // again and the process uses little of a core.
     const double cpuBefore = ProcessCpuSeconds();
+    const std::size_t passesBefore = receiver.Notified.Record().size();
     EXPECT_FALSE(receiver.Notified.WaitFor([&](const std::vector<int>& values) { return lost(values) > 1; }, 1s));
-    const double cpuUsed = ProcessCpuSeconds() - cpuBefore;
-    EXPECT_LT(cpuUsed, 0.5) << "the engine kept a core busy after the loss";
+    EXPECT_LT(receiver.Notified.Record().size() - passesBefore, 10u) << "the engine kept notifying after the loss";
+    EXPECT_LT(ProcessCpuSeconds() - cpuBefore, 0.5) << "the engine kept a core busy after the loss";
     EXPECT_TRUE(engine.Active);
     EXPECT_NO_THROW(engine.Close());
 }
