@@ -10,6 +10,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "EComm32Error.h"
 #include "Lx_base.h"
 #include "TCommSerialPortInfo.h"
 #include "TSysInfo.h"
@@ -133,6 +134,16 @@ TEST(WindowsLanguage, TheSystemDefaultLanguageChoosesTheTexts)
     std::printf("system default language %04X\n", GetSystemDefaultLangID());
     EXPECT_EQ(TOrvekFuncs::AppLang.LangId(), GetSystemDefaultLangID());
     EXPECT_EQ(static_cast<int>(TOrvekFuncs::AppLang.LangType()), std::atoi(expected));
+}
+
+// The Linux hint (join the device's group) is for errno values; Windows
+// error codes with the same numbers (1, 13) and a refused access (5, the
+// port held by another program) get none.
+TEST(WindowsFailureTexts, NoSystemErrorGetsTheDeviceGroupHint)
+{
+    for (DWORD error : {DWORD{ERROR_INVALID_FUNCTION}, DWORD{ERROR_ACCESS_DENIED}, DWORD{ERROR_INVALID_DATA}})
+        EXPECT_TRUE(EComm32Error(EComm32Error::ecOpenPort, static_cast<int>(error), "\\\\.\\COM1: x").Hint().IsEmpty())
+            << error;
 }
 
 } // namespace

@@ -28,4 +28,11 @@ TSystemReason LastSystemReason(const std::string& subject)
     return {static_cast<int>(error), subject + ": " + SystemErrorText(error)};
 }
 
+bool PermissionRefused(int)
+{
+    // Access to a COM port is refused while another program holds it; no
+    // group membership mends that.
+    return false;
+}
+
 } // namespace OrvekComm32::Platform
