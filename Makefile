@@ -66,7 +66,7 @@ fuzz: setup
 
 test-drivers: setup
 	$(call configure,$(BUILD),)
-	cmake --build $(BUILD) -j $(JOBS) --target drivers_tests ccsim
+	cmake --build $(BUILD) -j $(JOBS) --target drivers_tests ccsim ccdl
 	scripts/test-drivers.sh $(BUILD)
 
 windows: setup

@@ -5,7 +5,11 @@
 #   ttyS0          the guest's console (RIG_DIR/console.log)
 #   ttyS1 - ttyS2  two 16550A UARTs joined by a null-modem cable
 #   ttyS3          a 16550A UART joined to ttyUSB0 (through scripts/rig-relay.py)
-#   ttyUSB0        an FTDI USB-serial adapter (ftdi_sio) on an xHCI controller
+#   ttyUSB0        an FTDI USB-serial adapter (ftdi_sio) on an xHCI controller,
+#                  device id "ftdi" on chardev "usb", which the command may
+#                  pull out and plug back through QEMU's monitor: it writes
+#                  a monitor command into $RIG_JOB/monitor/request and reads
+#                  the answer from $RIG_JOB/monitor/reply (scripts/rig-monitor.py)
 # The guest sees this machine's root read-only and the job folder
 # RIG_DIR/job writable, both at their own paths, so host binaries run there
 # unchanged; the command starts in the current directory with the current
@@ -102,8 +106,10 @@ fetch_kernel() {
 initramfs=$dir/initramfs.gz
 staging=$(mktemp -d)
 relay_pid=
+monitor_pid=
 cleanup() {
     if [[ -n $relay_pid ]]; then kill "$relay_pid" 2>/dev/null || true; fi
+    if [[ -n $monitor_pid ]]; then kill "$monitor_pid" 2>/dev/null || true; fi
     rm -rf "$staging"
 }
 trap cleanup EXIT
@@ -119,7 +125,7 @@ rm -rf "$job"
 mkdir -p "$job"
 {
     printf 'cd %q || exit 125\n' "$PWD"
-    printf 'export PATH=%q HOME=/tmp LANG=C.UTF-8\n' "$PATH"
+    printf 'export PATH=%q HOME=/tmp LANG=C.UTF-8 RIG_JOB=%q\n' "$PATH" "$job"
     printf 'exec'
     printf ' %q' "$@"
     printf '\n'
@@ -137,7 +143,9 @@ for _ in $(seq 50); do
 done
 [[ -S $dir/usb.sock && -S $dir/uart3.sock ]] || fail "the USB relay did not start"
 
-rm -f "$dir/null-modem.sock" "$dir/console.log"
+rm -f "$dir/null-modem.sock" "$dir/console.log" "$dir/monitor.sock"
+python3 "$root/scripts/rig-monitor.py" "$dir/monitor.sock" "$job" &
+monitor_pid=$!
 started=$(date +%s%N)
 set +e
 timeout -k 5 "$timeout_s" qemu-system-x86_64 \
@@ -150,7 +158,8 @@ timeout -k 5 "$timeout_s" qemu-system-x86_64 \
     -chardev socket,id=uart2,path="$dir/null-modem.sock" -serial chardev:uart2 \
     -chardev socket,id=uart3,path="$dir/uart3.sock" -serial chardev:uart3 \
     -device qemu-xhci,id=xhci \
-    -chardev socket,id=usb,path="$dir/usb.sock" -device usb-serial,bus=xhci.0,chardev=usb \
+    -chardev socket,id=usb,path="$dir/usb.sock" -device usb-serial,bus=xhci.0,chardev=usb,id=ftdi \
+    -monitor unix:"$dir/monitor.sock",server=on,wait=off \
     -fsdev local,id=host,path=/,security_model=none,readonly=on,multidevs=remap \
     -device virtio-9p-pci,fsdev=host,mount_tag=host \
     -fsdev local,id=job,path="$job",security_model=none \

@@ -42,8 +42,10 @@ void TPortComboBox::paintEvent(QPaintEvent*)
     QStylePainter painter(this);
     QStyleOptionComboBox option;
     initStyleOption(&option);
+    // Cut with an ellipsis where the narrow field ends, not mid-letter.
+    const int room = style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this).width();
     if (currentIndex() >= 0)
-        option.currentText = ShownText(currentIndex());
+        option.currentText = fontMetrics().elidedText(ShownText(currentIndex()), Qt::ElideRight, room);
     painter.drawComplexControl(QStyle::CC_ComboBox, option);
     painter.drawControl(QStyle::CE_ComboBoxLabel, option);
 }

@@ -5,7 +5,9 @@
 //
 // What the emulation cannot show: bytes are not paced at the baud rate and
 // the UARTs' modem lines stay fixed (CTS, DSR, CD on), so no case here
-// measures line timing, and flow control is tried with XON/XOFF only.
+// measures line timing, and flow control is tried with XON/XOFF only: RTS/CTS
+// would need modem lines that move. The adapter can be pulled out and
+// plugged back through QEMU's monitor (scripts/rig-monitor.py).
 #include <gtest/gtest.h>
 
 #include <asm/termbits.h>
@@ -14,17 +16,23 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
 
+#include <algorithm>
 #include <atomic>
+#include <cstdlib>
+#include <fstream>
 #include <filesystem>
 #include <random>
 #include <thread>
 
 #include "ChildProcess.h"
 #include "EngineLine.h"
+#include "Lxcommdevice.h"
 #include "ModalAnswers.h"
+#include "PortComboBox.h"
 #include "ProcessResources.h"
 #include "PtyPort.h"
 #include "TComm32.h"
@@ -245,6 +253,57 @@ TEST(Drivers, HungUpPortCanBeOpenedAgain)
     ExpectBytesBothWays(a, b, 2000);
 }
 
+// XON/XOFF between the two UARTs: the owner of the receiving engine stops
+// reading for a while, then reads at its own pace. With input flow control the full
+// receive queue leaves the bytes in the driver, whose XOFF holds the sender
+// back, and every byte arrives in order; without it the engine drops what
+// its queue cannot hold.
+TEST(Drivers, XonXoffHoldsTheSenderWhileTheOwnerReadsSlowly)
+{
+    std::string sent = RandomBytes(200000, 5);
+    std::replace_if(sent.begin(), sent.end(), [](char c) { return c == 0x11 || c == 0x13; }, ' ');  // the marks
+    for (const bool flowControl : {true, false}) {
+        SCOPED_TRACE(flowControl ? "XON/XOFF" : "no flow control");
+        TComm32 a, b;
+        const auto flow = flowControl ? TComm32::fcXonXoff : TComm32::fcNone;
+        a.fSetFCtrl(flow);
+        b.fSetFCtrl(flow);
+        OpenBoth(a, b, Uarts);
+        std::atomic<bool> fed{false};
+        std::thread feeder([&] {
+            for (std::size_t at = 0; at < sent.size();) {
+                const long taken = b.Write(sent.data() + at, static_cast<long>(std::min<std::size_t>(4096, sent.size() - at)));
+                at += static_cast<std::size_t>(taken);
+                if (taken == 0)
+                    std::this_thread::sleep_for(1ms);  // the transmit queue is full
+            }
+            fed = true;
+        });
+        std::string received;
+        char chunk[256];
+        // Meanwhile the line brings far more than the receive queue holds
+        // (it runs at some 35 KB/s in this guest).
+        ASSERT_FALSE(ReadFromEngine(a, 1).empty());
+        std::this_thread::sleep_for(1500ms);
+        using Clock = std::chrono::steady_clock;
+        for (auto lastByte = Clock::now(); received.size() < sent.size() - 1 && Clock::now() - lastByte < 2s;) {
+            std::this_thread::sleep_for(2ms);  // about 128 KB/s
+            const long got = a.Read(chunk, sizeof chunk);
+            received.append(chunk, static_cast<std::size_t>(got));
+            if (got > 0 || !fed)
+                lastByte = Clock::now();
+        }
+        feeder.join();
+        received.insert(0, 1, sent[0]);  // the byte that said the line runs
+        std::printf("%s: %zu of %zu bytes arrived\n", flowControl ? "XON/XOFF" : "no flow control", received.size(),
+                    sent.size());
+        if (flowControl)
+            EXPECT_TRUE(received == sent) << "in order so far: " << (sent.compare(0, received.size(), received) == 0);
+        else
+            EXPECT_LT(received.size(), sent.size()) << "nothing dropped: the owner read too fast to tell";
+    }
+}
+
 // --- the port list ---------------------------------------------------------
 
 TEST(Drivers, PortListNamesTheUartsAndTheAdapter)
@@ -334,6 +393,151 @@ TEST(Drivers, WholeDownloadThroughTheUsbAdapter)
         EXPECT_EQ(output.compare(output.find('\n', at) + 1, 14, "-> 7E 01 00 " + frame.substr(9, 2)), 0)
             << "answer to " << frame;
     }
+}
+
+// --- a USB adapter pulled out and plugged back -----------------------------
+
+// A command to QEMU's monitor and its answer (scripts/rig-monitor.py).
+std::string Monitor(const std::string& command)
+{
+    const std::string folder = std::string(std::getenv("RIG_JOB")) + "/monitor";
+    std::ofstream(folder + "/request.new") << command << '\n';
+    std::filesystem::rename(folder + "/request.new", folder + "/request");
+    const std::string reply = folder + "/reply";
+    EXPECT_TRUE(testsupport::WaitUntil([&] { return std::filesystem::exists(reply); }, 10s)) << command;
+    std::ifstream file(reply);
+    const std::string answer{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    std::filesystem::remove(reply);
+    return answer;
+}
+
+bool DeviceExists(const char* path)
+{
+    return std::filesystem::exists(path);
+}
+
+void PullAdapterOut()
+{
+    Monitor("device_del ftdi");
+}
+
+// Back under its old name, when nothing held the old device open.
+void PlugAdapterBack()
+{
+    ASSERT_TRUE(testsupport::WaitUntil([] { return !DeviceExists(UsbAdapter.Device); }, 10s));
+    Monitor("device_add usb-serial,bus=xhci.0,chardev=usb,id=ftdi");
+    ASSERT_TRUE(testsupport::WaitUntil([] { return DeviceExists(UsbAdapter.Device) || DeviceExists("/dev/ttyUSB1"); },
+                                       20s));
+    EXPECT_TRUE(DeviceExists(UsbAdapter.Device)) << "the adapter came back under another name";
+}
+
+long long MillisecondsSince(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+}
+
+double ChildrenCpuMilliseconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+}
+
+// ccsim on a pty relayed to the UART at the other end of the adapter's cable.
+struct SimulatorBehindTheAdapter {
+    testsupport::PortDirectory Ports;
+    testsupport::Process Sim{CCSIM_PATH, {"--port", "COM9", "--delay", "200"}};
+    bool Started = Sim.WaitForOutput("COM9 is ", 10s);
+    int Line = OpenRaw(Ports.Path() + "/COM9");
+    int Uart = OpenRaw("/dev/ttyS3");
+    std::unique_ptr<Relay> Joined = std::make_unique<Relay>(Line, Uart);
+    ~SimulatorBehindTheAdapter()
+    {
+        Joined.reset();
+        close(Line);
+        close(Uart);
+    }
+};
+
+// ccdl fails the port within a second of the removal, without spinning, and
+// releases it: the adapter plugged back is ttyUSB0 (COM33) again, and a
+// whole download on it passes.
+TEST(Drivers, AdapterPulledOutUnderCcdlFailsAtOnceAndComesBackUnderItsName)
+{
+    SimulatorBehindTheAdapter controller;
+    ASSERT_TRUE(controller.Started) << controller.Sim.Output();
+    const double cpuBefore = ChildrenCpuMilliseconds();
+    testsupport::Process first(CCDL_PATH, {"download", "--port", "COM33", "--timeout", "5"});
+    ASSERT_TRUE(first.WaitForOutput("COM33: 2/7 on sent", 30s)) << first.Err();
+    const auto pulled = std::chrono::steady_clock::now();  // the monitor's round trip counts too
+    PullAdapterOut();
+    const long long monitor = MillisecondsSince(pulled);
+    ASSERT_TRUE(first.WaitForOutput("COM33: failed at 2/7 on: the device went away", 10s)) << first.Err();
+    const long long reported = MillisecondsSince(pulled);
+    EXPECT_EQ(first.WaitExit(), 1);
+    const double cpu = ChildrenCpuMilliseconds() - cpuBefore;
+    std::printf("ccdl: the removal reported after %lld ms (the monitor took %lld); %.0f ms of CPU for its whole run\n",
+                reported, monitor, cpu);
+    EXPECT_LT(reported, 1000) << first.Err();
+    EXPECT_LT(cpu, 1000.0) << "ccdl spun";
+
+    PlugAdapterBack();
+    testsupport::Process second(CCDL_PATH, {"download", "--port", "COM33"});
+    EXPECT_EQ(second.WaitExit(60s), 0) << second.Err();
+}
+
+// The window closes the gone port and says so within a second, without
+// spinning; its settings dialog then lists the adapter plugged back, and a
+// whole download goes through it.
+TEST(Drivers, AdapterPulledOutUnderTheWindowIsReportedAndFoundAgain)
+{
+    SimulatorBehindTheAdapter controller;
+    ASSERT_TRUE(controller.Started) << controller.Sim.Output();
+    std::filesystem::create_symlink(UsbAdapter.Device, controller.Ports.Path() + "/COM1");
+    testsupport::ModalAnswers boxes;
+    TForm1 window;
+    window.Button1->click();
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return window.Label11->text() == QString::fromUtf8("连接"); }, 20s));
+
+    bool listedAgain = false;
+    double cpuAtDialog = 0;
+    boxes.OnNextWindow([](QWidget* shown) { return shown->objectName() == "Form_LxCommDevice_Settings"; },
+                       [&](QWidget* dialog) {
+                           cpuAtDialog = soak::ProcessCpuMilliseconds();
+                           PlugAdapterBack();
+                           auto* ports = dialog->findChild<QComboBox*>("CbPort");
+                           listedAgain = testsupport::WaitUntil([&] {
+                               return ports->itemData(ports->findText("COM1"), TPortComboBox::DetailRole).toString().startsWith("ttyUSB0");
+                           }, 20s);
+                           ports->setCurrentIndex(ports->findText("COM1"));
+                           QTest::mouseClick(dialog->findChild<QPushButton*>("BnOK"), Qt::LeftButton);
+                       });
+    window.Button14->click();
+    const double cpuBefore = soak::ProcessCpuMilliseconds();
+    const auto pulled = std::chrono::steady_clock::now();
+    PullAdapterOut();
+    // The report runs nested in this wait, and the dialog's answer with it.
+    const auto failureBox = [&] {
+        return std::find_if(boxes.Boxes().begin(), boxes.Boxes().end(),
+                            [](const auto& box) { return box.Text.startsWith("LxCommDevice1: "); });
+    };
+    ASSERT_TRUE(testsupport::WaitUntil(
+        [&] { return failureBox() != boxes.Boxes().end() && window.LxCommDevice1->fGetActive(); }, 30s))
+        << boxes.Texts().join(", ").toStdString();
+    const auto failure = failureBox();
+    const auto reported = std::chrono::duration_cast<std::chrono::milliseconds>(failure->At - pulled).count();
+    const double cpu = cpuAtDialog - cpuBefore;
+    std::printf("window: the removal reported after %lld ms, %.0f ms of CPU until the dialog showed: %s\n",
+                static_cast<long long>(reported), cpu, failure->Text.toStdString().c_str());
+    EXPECT_LT(reported, 1000);
+    // The window's whole process, drawing the box and the dialog included,
+    // all emulated; a read thread that kept failing its passes would add
+    // its own core's worth.
+    EXPECT_LT(cpu, 1000.0) << "the window spun";
+    EXPECT_TRUE(listedAgain);
+    boxes.Clear();
+    window.Button14->click();
+    EXPECT_TRUE(boxes.WaitFor(QString::fromUtf8("发送完毕"), 1, 20s)) << boxes.Texts().join(", ").toStdString();
 }
 
 } // namespace

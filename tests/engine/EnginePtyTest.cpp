@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <sys/resource.h>
+#include <unistd.h>
 #include <thread>
 
 #include "AppLangAs.h"
@@ -86,6 +88,23 @@ TEST_F(EngineOnPty, FailedOpensSayWhyAndLeaveTheEngineClosed)
     EXPECT_EQ(OpenFailure(Engine).ErrorCode, EComm32Error::ecWriteBuffer);
     EXPECT_FALSE(Engine.Active || other.Active);
     EXPECT_TRUE(Seen.Record().empty());
+
+    // A step after the port's open keeps the system's reason too: with room
+    // for two more descriptors the port opens and the third fails.
+    Engine.OutQueue->fSetBufSize(16);
+    Engine.UsePortNo(5);
+    const int lowestFree = dup(0);
+    close(lowestFree);
+    rlimit limit{};
+    getrlimit(RLIMIT_NOFILE, &limit);
+    const rlimit narrow{static_cast<rlim_t>(lowestFree + 2), limit.rlim_max};
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &narrow), 0);
+    const EComm32Error starved = OpenFailure(Engine);
+    setrlimit(RLIMIT_NOFILE, &limit);
+    EXPECT_NE(starved.ErrorCode, EComm32Error::ecOpenPort);
+    EXPECT_EQ(starved.OsError, EMFILE);
+    EXPECT_NE(starved.OsReason.find("COM5: Too many open files"), std::string::npos) << starved.OsReason;
+    EXPECT_FALSE(Engine.Active);
 }
 
 TEST_F(EngineOnPty, BytesTravelBothWaysAndTransmitEmptyComesOnce)

@@ -33,6 +33,7 @@ struct ShownBox {
     QPointer<QWidget> Parent;
     int Width = 0;         // as it ran
     int TitleWidth = 0;    // of its title, in its font
+    std::chrono::steady_clock::time_point At = std::chrono::steady_clock::now();  // when it was shown
 };
 
 // Runs the event loop until `condition` holds or the time-out passes.
