@@ -3,8 +3,11 @@
 // TIOCMGET for every event wait and modem status call, and a pty refuses
 // the request, which makes WaitCommEvent and GetCommModemStatus fail. Here
 // a pty answers as a cable would with the far end ready: CTS, DSR and
-// carrier on, DTR and RTS as last set. Every other request, and every
-// other device, goes to the system unchanged.
+// carrier on, DTR and RTS as last set. Only the refusal a pty gives for
+// having no lines (ENOTTY, EINVAL) is answered: a pty that hung up refuses
+// with EIO, and that refusal must reach Wine, which tells the program the
+// device is gone. Every other request, and every other device, goes to the
+// system unchanged.
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
@@ -47,10 +50,9 @@ int ioctl(int fd, unsigned long request, ...)
     va_end(arguments);
     const int result = system_ioctl(fd, request, argument);
     const int lineRequest = request == TIOCMGET || request == TIOCMSET || request == TIOCMBIS || request == TIOCMBIC;
-    if (result == 0 || !lineRequest || !argument || !IsPtySlave(fd))
-        return result;
     const int error = errno;
-    if (Answer(request, (int*)argument) == 0)
+    if (result != 0 && lineRequest && argument && (error == ENOTTY || error == EINVAL) && IsPtySlave(fd) &&
+        Answer(request, (int*)argument) == 0)
         return 0;
     errno = error;
     return result;
