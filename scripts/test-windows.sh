@@ -72,7 +72,9 @@ if [[ ! -f $WINEPREFIX/system.reg ]]; then
   wineboot -i > "$rig/wineboot.log" 2>&1
   wineserver -w
 fi
-# A server that stays lets each program start in milliseconds.
+# A server that stays lets each program start in milliseconds; one left
+# running for this prefix by an interrupted run goes first.
+wineserver -k 2>/dev/null || true
 wineserver -p > "$rig/wineserver.log" 2>&1
 cc -shared -fPIC -O2 -Wall -Wextra -o "$rig/ptymodem.so" "$rig_source/PtyModemLines.c" -ldl
 

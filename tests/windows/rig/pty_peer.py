@@ -69,10 +69,11 @@ def run(args):
                 capture.write(data)
                 write_all(other, data)
             elif args.mode == "echo":
-                received = (received + data)[-len(HANGUP_MAGIC):]
-                if received == HANGUP_MAGIC:
+                seen = received + data
+                if HANGUP_MAGIC in seen:
                     os.close(master)
                     return
+                received = seen[-(len(HANGUP_MAGIC) - 1):]
                 write_all(master, data)
             elif count >= args.after:
                 os.close(master)
