@@ -12,6 +12,9 @@
 //   once for each ReportTransmitEmpty, and never asked of the driver: its
 //   own report would come beside this one, and Wine's comes only for a
 //   write that was still pending when the wait began.
+// - A mask change ends a wait also when it comes just before the wait
+//   reached the system: the engine changes the mask from whichever thread
+//   reads its receive queue, at any moment.
 #include "SerialPort.h"
 
 #include "CommEvent.h"
@@ -21,6 +24,8 @@
 
 #include <atomic>
 
+// After the library's headers: <windows.h> defines the same names (EV_RXCHAR,
+// MS_CTS_ON, PURGE_RXCLEAR, ...) as macros of the same values.
 #include <windows.h>
 
 #include "EventHandle.h"
