@@ -8,17 +8,21 @@
 #   make package  build the Debian package (CPack) and check its file list
 #   make test-drivers  the serial library on real kernel drivers, in a QEMU
 #               guest (scripts/rig.sh); make test runs it last
+#   make windows  cross-build util, comm, the protocol library, ccdl.exe and
+#               their tests for Windows (mingw-w64)
+#   make test-windows  run the Windows build's tests under Wine (scripts/test-windows.sh)
 # The sanitizer runs shrink the soak tests' counts (CCDL_SOAK_SCALE), keeping
 # their shape.
 
 BUILD   ?= build
+WINBUILD ?= build-windows
 JOBS    ?= 2
 FUZZ_SECONDS ?= 30
 GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 # The driver tests run in their own guest, through test-drivers only.
 CTEST   := ctest --output-on-failure -j $(JOBS) -LE drivers
 
-.PHONY: all setup build check soak test test-asan test-tsan fuzz test-drivers run bench package clean
+.PHONY: all setup build check soak test test-asan test-tsan fuzz test-drivers windows test-windows run bench package clean
 
 all: build
 
@@ -40,7 +44,7 @@ check: build
 soak: build
 	cd $(BUILD) && $(CTEST) -L soak
 
-test: check soak package test-asan test-tsan fuzz test-drivers
+test: check soak package test-asan test-tsan fuzz test-windows test-drivers
 
 test-asan: setup
 	$(call configure,build-asan,-DCCDL_SANITIZE=address)
@@ -65,15 +69,25 @@ test-drivers: setup
 	cmake --build $(BUILD) -j $(JOBS) --target drivers_tests ccsim ccdl
 	scripts/test-drivers.sh $(BUILD)
 
+windows: setup
+	$(call configure,$(WINBUILD),-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake)
+	cmake --build $(WINBUILD) -j $(JOBS)
+
+test-windows: windows
+	$(call configure,$(BUILD),)
+	cmake --build $(BUILD) -j $(JOBS) --target ccsim
+	scripts/test-windows.sh $(BUILD) $(WINBUILD)
+
 run: build
 	@scripts/run.sh $(BUILD)
 
-package: setup
+package: setup windows
 	$(call configure,$(BUILD),)
 	@scripts/package.sh $(BUILD)
+	@scripts/package-windows.sh $(WINBUILD)
 
 bench: build
 	@scripts/bench.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) build-asan build-tsan build-fuzz build-drivers
+	rm -rf $(BUILD) build-asan build-tsan build-fuzz build-drivers $(WINBUILD)

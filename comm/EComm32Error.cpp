@@ -1,11 +1,11 @@
 // The engine's exception and its message texts in the three languages.
 #include "EComm32Error.h"
 
-#include <cerrno>
 #include <cstddef>
 #include <iterator>
 
 #include "Lx_base.h"
+#include "SystemReason.h"
 
 namespace OrvekComm32 {
 namespace {
@@ -116,7 +116,7 @@ EComm32Error::EComm32Error(TErrorCode code, int osError, std::string osReason)
 
 TOrvekFuncs::TOrvekString EComm32Error::Hint() const
 {
-    if (OsError != EACCES && OsError != EPERM)
+    if (!Platform::PermissionRefused(OsError))
         return {};
     return TOrvekFuncs::LangText(HintTexts(), 0);
 }

@@ -14,6 +14,7 @@ packages=(
   libcli11-dev nlohmann-json3-dev libudev-dev
   qt6-translations-l10n libqt6svg6
   qemu-system-x86 busybox-static cpio python3
+  g++-mingw-w64-x86-64-posix wine wine64
 )
 
 missing=()

@@ -4,7 +4,7 @@ namespace TOrvekFuncs {
 
 TAppLang AppLang;
 
-TAppLang::TAppLang() : TAppLang(LangIdFromLocaleEnvironment()) {}
+TAppLang::TAppLang() : TAppLang(SystemDefaultLangId()) {}
 
 TAppLang::TAppLang(std::uint16_t langId) : FLangId(langId), FCvtBig5(true)
 {

@@ -35,7 +35,7 @@ public:
     static constexpr std::size_t GB2BIG5_Entries = 126 * 191;
     static const unsigned char GB2BIG5_TAB[GB2BIG5_Entries * 2];
 
-    // The system default language, taken from the locale environment.
+    // The system default language (SystemDefaultLangId).
     TAppLang();
     // A given language identifier (primary language in the low 10 bits).
     explicit TAppLang(std::uint16_t langId);
@@ -81,6 +81,10 @@ private:
 // The process language, decided once at start-up.
 extern TAppLang AppLang;
 
+// The system default language identifier, the system's piece: the locale
+// environment on Linux, GetSystemDefaultLangID on Windows.
+std::uint16_t SystemDefaultLangId();
+
 // The system default language identifier from LC_ALL, LC_MESSAGES or LANG
 // (the first one set and not empty); "C", "POSIX" and unknown languages
 // give English.
@@ -109,7 +113,8 @@ private:
 // AppLang.FromGBK.
 TOrvekString LangText(const TLangTextSet& set, std::size_t index);
 
-// Character set conversions through iconv. Each character the target
+// Character set conversions, through iconv on Linux and the system's code
+// pages on Windows (936 GBK, 950 Big5, 1252). Each character the target
 // lacks, and each invalid input byte, becomes '?' (to GBK) or U+FFFD (to
 // UTF-8).
 TOrvekString Utf8ToGbk(const char* utf8);
@@ -117,7 +122,8 @@ TOrvekString Utf8ToGbk(const char* utf8);
 // anything else Windows-1252.
 std::string CharsetToUtf8(const TOrvekString& text, unsigned char charset);
 
-// Whether iconv can convert from one coding to another.
+// Whether the system can convert from one coding to another ("UTF-8",
+// "GBK", "BIG5", "CP1252").
 bool ConverterOpens(const char* to, const char* from);
 
 // The language whose texts can be shown: a Chinese language needs the

@@ -2,7 +2,7 @@
 // The machine's operating system and registered user, for the about box:
 // gathered once, on first use.
 //
-// Texts are in the system's own coding (UTF-8 on Linux) and hold at most
+// Texts are in UTF-8 (on Windows converted from the system's) and hold at most
 // 255 bytes, cut at a character boundary.
 //
 // Threads: distinct objects may be used on any thread; one object is not

@@ -25,6 +25,8 @@ public:
     int PollDescriptor() const { return Descriptor; }
 
 private:
+    // An eventfd on Linux; on Windows an event handle in the 32-bit form
+    // that Windows guarantees for its handles (HandleToLong), -1 for none.
     int Descriptor = -1;
 };
 

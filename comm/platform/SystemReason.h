@@ -17,4 +17,9 @@ struct TSystemReason {
 // right after the failed call, before anything else can change it.
 TSystemReason LastSystemReason(const std::string& subject);
 
+// Whether an error of TSystemReason::Error is a refused permission that
+// membership of the device's group would mend (EACCES, EPERM on Linux;
+// Windows has no such groups).
+bool PermissionRefused(int error);
+
 } // namespace OrvekComm32::Platform

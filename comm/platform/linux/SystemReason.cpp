@@ -11,4 +11,9 @@ TSystemReason LastSystemReason(const std::string& subject)
     return {error, subject + ": " + std::strerror(error)};
 }
 
+bool PermissionRefused(int error)
+{
+    return error == EACCES || error == EPERM;
+}
+
 } // namespace OrvekComm32::Platform
