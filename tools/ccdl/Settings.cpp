@@ -56,10 +56,10 @@ std::uint8_t ItemCode(const std::vector<std::string>& items, const std::string& 
 }
 
 // A port name COMn, or a device path such as a stable /dev/serial/by-id/...
-// link (any text with a '/').
+// link, or \\.\CNCA0 on Windows (any text with a slash or a backslash).
 std::string PortChoice(const std::string& name)
 {
-    if (name.find('/') != std::string::npos)
+    if (name.find_first_of("/\\") != std::string::npos)
         return name;
     const int number = OrvekComm32::TCommSerialPortInfo::PortNo(name);
     if (number <= 0 || name != OrvekComm32::TCommSerialPortInfo::PortName(number).c_str())
