@@ -114,72 +114,9 @@ TEST_F(Download, SequenceFramesFollowTheEditsUpTo512Bytes)
     EXPECT_TRUE(Peer.FrameTexts().back().ends_with(" 01"));
 }
 
-// Until the link is up every foreign package resends the connect request;
-// only byte 3 of a package's first frame is read, the length never.
-TEST_F(Download, ForeignPackagesResendConnectAndOnlyByteThreeOfTheFirstFrameCounts)
-{
-    Open();
-    Peer.Send({0x41, 0x42, 0x43, 0x02});  // not a frame, though byte 3 is 2
-    ASSERT_TRUE(Peer.WaitForFrames(1));
-    Peer.Send({0x7E, 0x01});  // too short to carry a code
-    ASSERT_TRUE(Peer.WaitForFrames(2));
-    Peer.Send({0x7E, 0x01, 0x00, 0x09});  // an unknown code
-    ASSERT_TRUE(Peer.WaitForFrames(3));
-    EXPECT_EQ(Peer.FrameTexts(), (std::vector<std::string>(3, "7E 01 00 02")));
-    EXPECT_EQ(Window.Label11->text(), U("断开"));
-
-    Peer.Send({0x7E, 0xFF, 0xFF, 0x02});
-    ASSERT_TRUE(WaitUntil([&] { return Window.Label11->text() == U("连接"); }));
-    Peer.Clear();
-    // Two frames without a pause are one package: only the first counts.
-    Peer.Send({0x7E, 0x01, 0x00, 0x04, 0x7E, 0x01, 0x00, 0x05});
-    ASSERT_TRUE(Peer.WaitForFrames(1));
-    EXPECT_TRUE(Peer.Silent(300ms));
-    EXPECT_EQ(Peer.FrameTexts(), std::vector<std::string>{"7E 06 00 05 01 02 03 04 05"});
-}
-
-TEST_F(Download, DisconnectIsResentUntilTheControllerAnswersThree)
-{
-    Connect();
-    Window.Button15->click();
-    ASSERT_TRUE(Peer.WaitForFrames(1));
-    Peer.Send({0x55});
-    ASSERT_TRUE(Peer.WaitForFrames(2));
-    EXPECT_EQ(Peer.FrameTexts(), (std::vector<std::string>(2, "7E 01 00 03")));
-    EXPECT_EQ(Window.Label11->text(), U("连接"));  // the label waits for code 3
-
-    Peer.Send({0x7E, 0x01, 0x00, 0x03});
-    ASSERT_TRUE(WaitUntil([&] { return Window.Label11->text() == U("断开"); }));
-    Peer.Send({0x55});
-    EXPECT_TRUE(Peer.Silent(300ms));
-}
-
-TEST_F(Download, CodeThreeEndsThePollAndTheNextPackageWaitsForTheNextTick)
-{
-    Connect();  // ("连接", link requested)
-    Window.Timer1->stop();  // the ticks are the test's from here on
-    int packages = 0;
-    Window.LxCommDevice1->OnPackage = [&](TObject*, int notifyType) {
-        if (notifyType & 0x0001)
-            ++packages;
-    };
-    Peer.Send({0x7E, 0x01, 0x00, 0x03});
-    ASSERT_TRUE(WaitUntil([&] { return packages >= 1; }));
-    Peer.Send({0x7E, 0x01, 0x00, 0x02});
-    ASSERT_TRUE(WaitUntil([&] { return packages >= 2; }));
-
-    Window.Timer1Timer();
-    EXPECT_EQ(Window.Label11->text(), U("断开"));
-    EXPECT_TRUE(Peer.Silent(200ms));  // no re-send checks after code 3
-
-    // Code 2 on the second tick: the link is up again but no longer
-    // requested, so its re-send check asks to disconnect.
-    Window.Timer1Timer();
-    EXPECT_EQ(Window.Label11->text(), U("连接"));
-    ASSERT_TRUE(Peer.WaitForFrames(1));
-    EXPECT_EQ(Peer.FrameTexts(), std::vector<std::string>{"7E 01 00 03"});
-    Window.LxCommDevice1->OnPackage = nullptr;
-}
+// The link's corner cases (foreign packages, the length never read, two
+// frames in one package, code 3 and the package behind it, the disconnect
+// re-sends) are the table of the same-frames test, which runs this window.
 
 TEST_F(Download, CompletionIsShownEachTimeAndPollsGoOnUnderTheMessage)
 {

@@ -24,6 +24,7 @@ struct TCase {
 };
 
 const Bytes Garbage {0x01, 0x02, 0x03};
+const Bytes NotAFrame {0x41, 0x42, 0x43, 0x02};  // byte 3 is 2, but no frame mark
 
 Bytes Ack(std::uint8_t code, Bytes behind = {})
 {
@@ -46,8 +47,8 @@ const TCase Cases[] = {
      {{{0x7E, 0xFF, 0xFF, 0x02, 0x7E, 0x01, 0x00, 0x04}}, {Ack(4, Ack(6))}},
      {Connect, Off, On}},
     {"while down and asked for, every other package asks again",
-     {{Garbage}, {Ack(5)}, {{0x7E}}, {Ack(2)}},
-     {Connect, Connect, Computer, Connect, Connect, Off}},
+     {{Garbage}, {Ack(5)}, {{0x7E}}, {NotAFrame}, {Ack(9)}, {Ack(2)}},
+     {Connect, Connect, Computer, Connect, Connect, Connect, Connect, Off}},
     {"code 3 ends the poll; the package behind it waits for the next",
      {{Ack(2)}, {Ack(3), Ack(4)}, {}, {Garbage}},
      {Connect, Off, On},

@@ -358,18 +358,32 @@ int OpenRaw(const std::string& path)
     return fd;
 }
 
+// ccsim on a pty relayed to the UART at the other end of the adapter's cable.
+struct SimulatorBehindTheAdapter {
+    explicit SimulatorBehindTheAdapter(int delayMs) : Sim(CCSIM_PATH, {"--port", "COM9", "--delay", std::to_string(delayMs)}) {}
+    testsupport::PortDirectory Ports;
+    testsupport::Process Sim;
+    bool Started = Sim.WaitForOutput("COM9 is ", 10s);
+    int Line = OpenRaw(Ports.Path() + "/COM9");
+    int Uart = OpenRaw("/dev/ttyS3");
+    std::unique_ptr<Relay> Joined = std::make_unique<Relay>(Line, Uart);
+    ~SimulatorBehindTheAdapter()
+    {
+        Joined.reset();
+        close(Line);
+        close(Uart);
+    }
+};
+
 // The main window on the USB adapter (as COM1) against ccsim, which plays
-// the controller on a pty; the pty is relayed to the UART at the other end
-// of the adapter's cable.
+// the controller on a pty relayed to the UART at the other end of the
+// adapter's cable.
 TEST(Drivers, WholeDownloadThroughTheUsbAdapter)
 {
-    testsupport::PortDirectory ports;
-    std::filesystem::create_symlink(UsbAdapter.Device, ports.Path() + "/COM1");
-    testsupport::Process sim(CCSIM_PATH, {"--port", "COM9"});
-    ASSERT_TRUE(sim.WaitForOutput("COM9 is ", 10s)) << sim.Output();
-    const int simulatorLine = OpenRaw(ports.Path() + "/COM9"), uart = OpenRaw("/dev/ttyS3");
+    SimulatorBehindTheAdapter controller(0);
+    ASSERT_TRUE(controller.Started) << controller.Sim.Output();
+    std::filesystem::create_symlink(UsbAdapter.Device, controller.Ports.Path() + "/COM1");
     {
-        Relay relay(simulatorLine, uart);
         testsupport::ModalAnswers boxes;
         TForm1 window;
         window.Button1->click();
@@ -379,9 +393,7 @@ TEST(Drivers, WholeDownloadThroughTheUsbAdapter)
         window.Button15->click();
         EXPECT_TRUE(testsupport::WaitUntil([&] { return window.Label11->text() == QString::fromUtf8("断开"); }, 20s));
     }
-    close(simulatorLine);
-    close(uart);
-    const std::string output = sim.Output();
+    const std::string output = controller.Sim.Output();
     // The frames of the default configuration; each is answered with the
     // code in its fourth byte.
     std::size_t at = 0;
@@ -411,11 +423,6 @@ std::string Monitor(const std::string& command)
     return answer;
 }
 
-bool DeviceExists(const char* path)
-{
-    return std::filesystem::exists(path);
-}
-
 void PullAdapterOut()
 {
     Monitor("device_del ftdi");
@@ -424,11 +431,11 @@ void PullAdapterOut()
 // Back under its old name, when nothing held the old device open.
 void PlugAdapterBack()
 {
-    ASSERT_TRUE(testsupport::WaitUntil([] { return !DeviceExists(UsbAdapter.Device); }, 10s));
+    ASSERT_TRUE(testsupport::WaitUntil([] { return !std::filesystem::exists(UsbAdapter.Device); }, 10s));
     Monitor("device_add usb-serial,bus=xhci.0,chardev=usb,id=ftdi");
-    ASSERT_TRUE(testsupport::WaitUntil([] { return DeviceExists(UsbAdapter.Device) || DeviceExists("/dev/ttyUSB1"); },
+    ASSERT_TRUE(testsupport::WaitUntil([] { return std::filesystem::exists(UsbAdapter.Device) || std::filesystem::exists("/dev/ttyUSB1"); },
                                        20s));
-    EXPECT_TRUE(DeviceExists(UsbAdapter.Device)) << "the adapter came back under another name";
+    EXPECT_TRUE(std::filesystem::exists(UsbAdapter.Device)) << "the adapter came back under another name";
 }
 
 long long MillisecondsSince(std::chrono::steady_clock::time_point start)
@@ -443,28 +450,12 @@ double ChildrenCpuMilliseconds()
     return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
 }
 
-// ccsim on a pty relayed to the UART at the other end of the adapter's cable.
-struct SimulatorBehindTheAdapter {
-    testsupport::PortDirectory Ports;
-    testsupport::Process Sim{CCSIM_PATH, {"--port", "COM9", "--delay", "200"}};
-    bool Started = Sim.WaitForOutput("COM9 is ", 10s);
-    int Line = OpenRaw(Ports.Path() + "/COM9");
-    int Uart = OpenRaw("/dev/ttyS3");
-    std::unique_ptr<Relay> Joined = std::make_unique<Relay>(Line, Uart);
-    ~SimulatorBehindTheAdapter()
-    {
-        Joined.reset();
-        close(Line);
-        close(Uart);
-    }
-};
-
 // ccdl fails the port within a second of the removal, without spinning, and
 // releases it: the adapter plugged back is ttyUSB0 (COM33) again, and a
 // whole download on it passes.
 TEST(Drivers, AdapterPulledOutUnderCcdlFailsAtOnceAndComesBackUnderItsName)
 {
-    SimulatorBehindTheAdapter controller;
+    SimulatorBehindTheAdapter controller(200);
     ASSERT_TRUE(controller.Started) << controller.Sim.Output();
     const double cpuBefore = ChildrenCpuMilliseconds();
     testsupport::Process first(CCDL_PATH, {"download", "--port", "COM33", "--timeout", "5"});
@@ -491,7 +482,7 @@ TEST(Drivers, AdapterPulledOutUnderCcdlFailsAtOnceAndComesBackUnderItsName)
 // whole download goes through it.
 TEST(Drivers, AdapterPulledOutUnderTheWindowIsReportedAndFoundAgain)
 {
-    SimulatorBehindTheAdapter controller;
+    SimulatorBehindTheAdapter controller(200);
     ASSERT_TRUE(controller.Started) << controller.Sim.Output();
     std::filesystem::create_symlink(UsbAdapter.Device, controller.Ports.Path() + "/COM1");
     testsupport::ModalAnswers boxes;

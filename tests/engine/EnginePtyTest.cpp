@@ -2,7 +2,6 @@
 // private port link directory, with the test on the master end.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -207,48 +206,8 @@ TEST_F(EngineOnPty, PortThatGoesAwayIsReportedOnceWithoutSpinning)
     }
 }
 
-// With input flow control a full InQueue leaves bytes in the driver, whose
-// buffer then holds the writer back (a pty stops taking bytes); the owner
-// reading slowly gets every byte in order. Without flow control the engine
-// keeps draining the driver and drops what does not fit.
-TEST_F(EngineOnPty, InputFlowControlKeepsWhatTheQueueCannotHold)
-{
-    // XON and XOFF themselves cannot be data on such a line.
-    std::string sent = Pattern(200000);
-    std::replace_if(sent.begin(), sent.end(), [](char c) { return c == 0x11 || c == 0x13; }, ' ');
-    for (const bool flowControl : {true, false}) {
-        SCOPED_TRACE(flowControl ? "XON/XOFF" : "no flow control");
-        Engine.fSetFCtrl(flowControl ? TComm32::fcXonXoff : TComm32::fcNone);
-        Engine.InQueue->fSetBufSize(8192);
-        Engine.Open();
-        std::atomic<bool> written{false};
-        std::thread writer([&] {
-            Pty->Write(sent);
-            written = true;
-        });
-        std::string received;
-        char chunk[512];
-        // A slow owner, far slower than the writer; it stops once the writer
-        // is done and nothing more comes for half a second.
-        using Clock = std::chrono::steady_clock;
-        const auto deadline = Clock::now() + 60s;
-        for (auto lastByte = Clock::now(); received.size() < sent.size() && Clock::now() < deadline;) {
-            std::this_thread::sleep_for(1ms);
-            const long got = Engine.Read(chunk, sizeof chunk);
-            received.append(chunk, static_cast<std::size_t>(got));
-            if (got > 0)
-                lastByte = Clock::now();
-            else if (written && Clock::now() - lastByte > 500ms)
-                break;
-        }
-        writer.join();
-        if (flowControl)
-            EXPECT_TRUE(received == sent) << received.size() << " of " << sent.size() << " bytes, in order: "
-                                          << (sent.compare(0, received.size(), received) == 0);
-        else
-            EXPECT_LT(received.size(), sent.size()) << "nothing was dropped: the owner read too fast to tell";
-        Engine.Close();
-    }
-}
+// Input held in the driver under flow control needs a driver whose flow
+// control holds the far end back: the driver rig shows it with XON/XOFF
+// between two UARTs, the Windows tests under RTS/CTS.
 
 } // namespace
