@@ -409,14 +409,19 @@ TEST(Drivers, WholeDownloadThroughTheUsbAdapter)
 
 // --- a USB adapter pulled out and plugged back -----------------------------
 
-// A command to QEMU's monitor and its answer (scripts/rig-monitor.py).
+// A command to QEMU's monitor and its answer (scripts/rig-monitor.py). The
+// wait runs no event loop: what the command sets off in the window (a loss
+// reported, a dialog) comes after, not nested inside it.
 std::string Monitor(const std::string& command)
 {
     const std::string folder = std::string(std::getenv("RIG_JOB")) + "/monitor";
     std::ofstream(folder + "/request.new") << command << '\n';
     std::filesystem::rename(folder + "/request.new", folder + "/request");
     const std::string reply = folder + "/reply";
-    EXPECT_TRUE(testsupport::WaitUntil([&] { return std::filesystem::exists(reply); }, 10s)) << command;
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (!std::filesystem::exists(reply) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(10ms);
+    EXPECT_TRUE(std::filesystem::exists(reply)) << command;
     std::ifstream file(reply);
     const std::string answer{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
     std::filesystem::remove(reply);
