@@ -358,9 +358,13 @@ int OpenRaw(const std::string& path)
     return fd;
 }
 
-// ccsim on a pty relayed to the UART at the other end of the adapter's cable.
+// ccsim on a pty relayed to the UART at the other end of the adapter's
+// cable; the adapter is COM1 as well as COM33, for the window's first port.
 struct SimulatorBehindTheAdapter {
-    explicit SimulatorBehindTheAdapter(int delayMs) : Sim(CCSIM_PATH, {"--port", "COM9", "--delay", std::to_string(delayMs)}) {}
+    explicit SimulatorBehindTheAdapter(int delayMs) : Sim(CCSIM_PATH, {"--port", "COM9", "--delay", std::to_string(delayMs)})
+    {
+        std::filesystem::create_symlink(UsbAdapter.Device, Ports.Path() + "/COM1");
+    }
     testsupport::PortDirectory Ports;
     testsupport::Process Sim;
     bool Started = Sim.WaitForOutput("COM9 is ", 10s);
@@ -382,7 +386,6 @@ TEST(Drivers, WholeDownloadThroughTheUsbAdapter)
 {
     SimulatorBehindTheAdapter controller(0);
     ASSERT_TRUE(controller.Started) << controller.Sim.Output();
-    std::filesystem::create_symlink(UsbAdapter.Device, controller.Ports.Path() + "/COM1");
     {
         testsupport::ModalAnswers boxes;
         TForm1 window;
@@ -489,7 +492,6 @@ TEST(Drivers, AdapterPulledOutUnderTheWindowIsReportedAndFoundAgain)
 {
     SimulatorBehindTheAdapter controller(200);
     ASSERT_TRUE(controller.Started) << controller.Sim.Output();
-    std::filesystem::create_symlink(UsbAdapter.Device, controller.Ports.Path() + "/COM1");
     testsupport::ModalAnswers boxes;
     TForm1 window;
     window.Button1->click();
