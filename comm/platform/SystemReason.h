@@ -16,6 +16,8 @@ struct TSystemReason {
 // The calling thread's last system error, named after `subject`. Call it
 // right after the failed call, before anything else can change it.
 TSystemReason LastSystemReason(const std::string& subject);
+// The same for an error the caller already holds.
+TSystemReason SystemReason(const std::string& subject, int error);
 
 // Whether an error of TSystemReason::Error is a refused permission that
 // membership of the device's group would mend (EACCES, EPERM on Linux;

@@ -35,10 +35,6 @@ std::string DeviceOf(const std::string& path)
     return ::realpath(path.c_str(), device) ? device : path;
 }
 
-std::string ReasonText(const std::string& path, int error)
-{
-    return DeviceOf(path) + ": " + std::strerror(error);
-}
 
 std::uint32_t ModemStatusOfLines(int lines)
 {
@@ -394,18 +390,19 @@ std::shared_ptr<TSerialPort> OpenSerialPort(const char* deviceName, TSystemReaso
 {
     const std::string path = ResolveDevicePath(deviceName);
     if (path.empty()) {
-        failure = {ENOENT, std::string(deviceName) + ": " + std::strerror(ENOENT) + " (no such port)"};
+        failure = SystemReason(deviceName, ENOENT);
+        failure.Reason += " (no such port)";
         return nullptr;
     }
     const int descriptor = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (descriptor < 0) {
-        failure = {errno, ReasonText(path, errno)};
+        failure = SystemReason(DeviceOf(path), errno);
         return nullptr;
     }
     if (!TakeExclusive(descriptor)) {
         const int error = errno == EWOULDBLOCK ? EBUSY : errno;
         ::close(descriptor);
-        failure = {error, ReasonText(path, error)};
+        failure = SystemReason(DeviceOf(path), error);
         return nullptr;
     }
     return std::make_shared<TLinuxSerialPort>(descriptor, DeviceOf(path));

@@ -7,7 +7,11 @@ namespace OrvekComm32::Platform {
 
 TSystemReason LastSystemReason(const std::string& subject)
 {
-    const int error = errno;
+    return SystemReason(subject, errno);
+}
+
+TSystemReason SystemReason(const std::string& subject, int error)
+{
     return {error, subject + ": " + std::strerror(error)};
 }
 

@@ -24,8 +24,12 @@ std::string SystemErrorText(unsigned long error)
 
 TSystemReason LastSystemReason(const std::string& subject)
 {
-    const DWORD error = GetLastError();
-    return {static_cast<int>(error), subject + ": " + SystemErrorText(error)};
+    return SystemReason(subject, static_cast<int>(GetLastError()));
+}
+
+TSystemReason SystemReason(const std::string& subject, int error)
+{
+    return {error, subject + ": " + SystemErrorText(static_cast<unsigned long>(error))};
 }
 
 bool PermissionRefused(int)
