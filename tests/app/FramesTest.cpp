@@ -1,4 +1,3 @@
-#include "ControllerFrame.h"
 #include "ServiceFrame.h"
 
 #include <random>
@@ -47,14 +46,6 @@ TEST(ServiceFrame, RandomCommandsKeepTheCheckAndSum)
         EXPECT_EQ(parity, 0) << FrameText(frame);
         EXPECT_EQ(frame[L + 1] * 256 + frame[L + 2], sum % 65536) << FrameText(frame);
     }
-}
-
-// The window never parses more than 512 bytes: only this reaches the cut.
-TEST(ControllerFrame, CutsTheDataAtTheLargestFrame)
-{
-    const Bytes frame = ControllerFrame::Build(ControllerFrame::OnSequence, Bytes(600, 0x5A));
-    EXPECT_EQ(FrameText(Bytes(frame.begin(), frame.begin() + 4)), "7E 01 02 05");
-    EXPECT_EQ(frame.size(), 516u);
 }
 
 } // namespace

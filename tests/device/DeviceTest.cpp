@@ -6,7 +6,6 @@
 #include <QTest>
 #include <QThread>
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <future>
@@ -127,30 +126,6 @@ TEST_F(DeviceOnPty, SyncEventsRunOnTheCreatingThreadInOrderWhileTheComponentLive
     device.reset();
     QCoreApplication::processEvents();
     EXPECT_EQ(types.size(), seen);
-}
-
-// A port that goes away reaches the creating thread after what came before
-// it, once, through OnCommNotify and, with packages, through OnPackage.
-TEST_F(DeviceOnPty, ALostPortIsCarriedInOrderWithTheOtherNotifications)
-{
-    std::vector<int> comm, packages;
-    Device.OnCommNotify = [&](TObject*, int type) { comm.push_back(type); };
-    Device.OnPackage = [&](TObject*, int type) { packages.push_back(type); };
-    Device.fSetPackageType(cptFrameTimeout);
-    Device.fSetUsePackage(true);
-    Device.fSetActive(true);
-    Pty.Write(std::string("abc"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !packages.empty(); }, 5000));
-    Pty.Hangup();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !comm.empty() && comm.back() == EV_PORTLOST; }, 5000));
-    QTest::qWait(200);  // room for a second, wrong report
-    EXPECT_EQ(std::count(comm.begin(), comm.end(), EV_PORTLOST), 1);
-    EXPECT_EQ(comm.back(), EV_PORTLOST);
-    EXPECT_TRUE(std::find_if(comm.begin(), comm.end(), [](int type) { return type & EV_RXCHAR; }) < comm.end() - 1);
-    EXPECT_EQ(packages, (std::vector<int>{EV_RXCHAR, EV_PORTLOST}));
-    ASSERT_TRUE(Device.fGetPortLoss().has_value());
-    EXPECT_EQ(Device.fGetPortLoss()->ErrorCode, EComm32Error::ecPortLost);
-    EXPECT_NO_THROW(Device.fSetActive(false));
 }
 
 // Without SyncEvents a time-out package is reported on the layer thread.

@@ -268,17 +268,9 @@ TEST(Drivers, XonXoffHoldsTheSenderWhileTheOwnerReadsSlowly)
         const auto flow = flowControl ? TComm32::fcXonXoff : TComm32::fcNone;
         a.fSetFCtrl(flow);
         b.fSetFCtrl(flow);
+        b.OutQueue->fSetBufSize(1 << 18);  // the whole lot at once: the driver's flow control holds it
         OpenBoth(a, b, Uarts);
-        std::atomic<bool> fed{false};
-        std::thread feeder([&] {
-            for (std::size_t at = 0; at < sent.size();) {
-                const long taken = b.Write(sent.data() + at, static_cast<long>(std::min<std::size_t>(4096, sent.size() - at)));
-                at += static_cast<std::size_t>(taken);
-                if (taken == 0)
-                    std::this_thread::sleep_for(1ms);  // the transmit queue is full
-            }
-            fed = true;
-        });
+        Send(b, sent);
         std::string received;
         char chunk[256];
         // Meanwhile the line brings far more than the receive queue holds
@@ -290,10 +282,9 @@ TEST(Drivers, XonXoffHoldsTheSenderWhileTheOwnerReadsSlowly)
             std::this_thread::sleep_for(2ms);  // about 128 KB/s
             const long got = a.Read(chunk, sizeof chunk);
             received.append(chunk, static_cast<std::size_t>(got));
-            if (got > 0 || !fed)
+            if (got > 0)
                 lastByte = Clock::now();
         }
-        feeder.join();
         received.insert(0, 1, sent[0]);  // the byte that said the line runs
         std::printf("%s: %zu of %zu bytes arrived\n", flowControl ? "XON/XOFF" : "no flow control", received.size(),
                     sent.size());
@@ -431,11 +422,6 @@ std::string Monitor(const std::string& command)
     return answer;
 }
 
-void PullAdapterOut()
-{
-    Monitor("device_del ftdi");
-}
-
 // Back under its old name, when nothing held the old device open.
 void PlugAdapterBack()
 {
@@ -469,7 +455,7 @@ TEST(Drivers, AdapterPulledOutUnderCcdlFailsAtOnceAndComesBackUnderItsName)
     testsupport::Process first(CCDL_PATH, {"download", "--port", "COM33", "--timeout", "5"});
     ASSERT_TRUE(first.WaitForOutput("COM33: 2/7 on sent", 30s)) << first.Err();
     const auto pulled = std::chrono::steady_clock::now();  // the monitor's round trip counts too
-    PullAdapterOut();
+    Monitor("device_del ftdi");  // the adapter pulled out
     const long long monitor = MillisecondsSince(pulled);
     ASSERT_TRUE(first.WaitForOutput("COM33: failed at 2/7 on: the device went away", 10s)) << first.Err();
     const long long reported = MillisecondsSince(pulled);
@@ -513,7 +499,7 @@ TEST(Drivers, AdapterPulledOutUnderTheWindowIsReportedAndFoundAgain)
     window.Button14->click();
     const double cpuBefore = soak::ProcessCpuMilliseconds();
     const auto pulled = std::chrono::steady_clock::now();
-    PullAdapterOut();
+    Monitor("device_del ftdi");  // the adapter pulled out
     // The report runs nested in this wait, and the dialog's answer with it.
     const auto failureBox = [&] {
         return std::find_if(boxes.Boxes().begin(), boxes.Boxes().end(),

@@ -9,14 +9,13 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <mutex>
-#include <random>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "NotifyRecord.h"
-#include "TComm32.h"
+#include "EngineSupport.h"
+#include "ProcessResources.h"
 #include "TCommSerialPortInfo.h"
 
 #include <windows.h>
@@ -29,10 +28,15 @@ using namespace std::chrono_literals;
 // The magic sequence of tests/windows/rig/pty_peer.py.
 const std::string HangUpMagic("\xDE\xAD\xBE\xEF\x00HANGUP", 11);
 
-int PortOf(const char* variable)
+// Points the engine at the COM port the script mapped for `variable`.
+testing::AssertionResult UsePortOf(TComm32& engine, const char* variable)
 {
     const char* name = std::getenv(variable);
-    return name ? TCommSerialPortInfo::PortNo(name) : 0;
+    const int port = name ? TCommSerialPortInfo::PortNo(name) : 0;
+    if (port <= 0)
+        return testing::AssertionFailure() << variable << " names no COM port: run through scripts/test-windows.sh";
+    engine.UsePortNo(port);
+    return testing::AssertionSuccess();
 }
 
 bool UnderWine()
@@ -51,13 +55,6 @@ testing::AssertionResult Opens(TComm32& engine)
     }
 }
 
-double ProcessCpuSeconds()
-{
-    FILETIME created, exited, kernel, user;
-    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-    const auto ticks = [](const FILETIME& t) { return (static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
-    return static_cast<double>(ticks(kernel) + ticks(user)) / 1e7;
-}
 
 // What the read thread received, taken from the receive queue inside its
 // notify handler, as the package layer does.
@@ -100,10 +97,8 @@ private:
 
 TEST(WindowsEngine, HundredThousandBytesComeBackExactlyWithTransmitEmptyReports)
 {
-    const int port = PortOf("CCDL_ECHO_PORT");
-    ASSERT_GT(port, 0) << "CCDL_ECHO_PORT names no COM port: run through scripts/test-windows.sh";
     TComm32 engine;
-    engine.UsePortNo(port);
+    ASSERT_TRUE(UsePortOf(engine, "CCDL_ECHO_PORT"));
     engine.DCB.BaudRate = 921600;
     engine.DCB.EvtChar = 0x7E;
     TReceiver receiver(engine);
@@ -116,9 +111,8 @@ TEST(WindowsEngine, HundredThousandBytesComeBackExactlyWithTransmitEmptyReports)
         EXPECT_EQ(engine.ModemStatus.load(), MS_CTS_ON | MS_DSR_ON | MS_RLSD_ON);
     }
 
-    std::mt19937 random(20261209);
-    std::vector<char> sent(100000);
-    std::generate(sent.begin(), sent.end(), [&] { return static_cast<char>(random()); });
+    const std::string pattern = enginetest::Pattern(100000);
+    const std::vector<char> sent(pattern.begin(), pattern.end());
     // Blocks below the receive queue's size, each sent once the last one is
     // back, so that no byte is dropped for want of room.
     constexpr std::size_t Block = 4000;
@@ -130,7 +124,7 @@ TEST(WindowsEngine, HundredThousandBytesComeBackExactlyWithTransmitEmptyReports)
     }
     EXPECT_TRUE(receiver.Received() == sent) << "the bytes that came back differ from those sent";
     const std::vector<int> values = receiver.Notified.Record();
-    const auto flagged = std::count_if(values.begin(), values.end(), [](int v) { return v & EV_RXFLAG; });
+    const auto flagged = enginetest::CountWith(values, EV_RXFLAG);
     if (UnderWine()) {
         std::printf("Wine limit: EV_RXFLAG is never reported (%d times for a 7E in the data); not checked\n",
                     static_cast<int>(flagged));
@@ -140,7 +134,7 @@ TEST(WindowsEngine, HundredThousandBytesComeBackExactlyWithTransmitEmptyReports)
     // The write thread reports the end of each block once its last chunk
     // has left the driver.
     EXPECT_TRUE(receiver.Notified.WaitFor([](const std::vector<int>& values) {
-        return std::count_if(values.begin(), values.end(), [](int v) { return v & EV_TXEMPTY; }) >= 1;
+        return enginetest::CountWith(values, EV_TXEMPTY) >= 1;
     }));
     engine.Close();
 }
@@ -151,24 +145,17 @@ TEST(WindowsEngine, HundredThousandBytesComeBackExactlyWithTransmitEmptyReports)
 // its own thread, after which the held bytes come in.
 TEST(WindowsEngine, HeldInputWaitsInTheDriverWithoutSpinningUntilTheOwnerReads)
 {
-    const int port = PortOf("CCDL_ECHO_PORT");
-    ASSERT_GT(port, 0) << "CCDL_ECHO_PORT names no COM port: run through scripts/test-windows.sh";
     TComm32 engine;
-    engine.UsePortNo(port);
+    ASSERT_TRUE(UsePortOf(engine, "CCDL_ECHO_PORT"));
     engine.DCB.BaudRate = 921600;
     engine.fSetFCtrl(TComm32::fcRtsCts);
     testsupport::NotifyRecord notified;
     engine.OnCommNotify = notified.Handler();
     ASSERT_TRUE(Opens(engine));
 
-    std::mt19937 random(7);
-    std::vector<char> sent(20000);
-    std::generate(sent.begin(), sent.end(), [&] { return static_cast<char>(random()); });
-    const auto count = [](int bit) {
-        return [bit](const std::vector<int>& values) {
-            return std::count_if(values.begin(), values.end(), [bit](int v) { return v & bit; });
-        };
-    };
+    const std::string pattern = enginetest::Pattern(20000);
+    const std::vector<char> sent(pattern.begin(), pattern.end());
+    const auto count = [](int bit) { return [bit](const std::vector<int>& values) { return enginetest::CountWith(values, bit); }; };
     for (std::size_t at = 0; at < sent.size();) {
         const auto emptied = count(EV_TXEMPTY)(notified.Record());
         at += static_cast<std::size_t>(engine.Write(sent.data() + at, static_cast<long>(sent.size() - at)));
@@ -181,11 +168,11 @@ TEST(WindowsEngine, HeldInputWaitsInTheDriverWithoutSpinningUntilTheOwnerReads)
 
     // Held: nothing more arrives in the queue, and the read thread does not
     // keep passing (each pass notifies) nor keeps a core busy.
-    const double cpuBefore = ProcessCpuSeconds();
+    const double cpuBefore = soak::ProcessCpuMilliseconds();
     const std::size_t passesBefore = notified.Record().size();
     EXPECT_FALSE(notified.WaitFor([&](const std::vector<int>&) { return engine.InQueue->Count() > full; }, 1s));
     EXPECT_LT(notified.Record().size() - passesBefore, 10u) << "the read thread kept passing while input was held";
-    EXPECT_LT(ProcessCpuSeconds() - cpuBefore, 0.5) << "a thread kept a core busy while input was held";
+    EXPECT_LT(soak::ProcessCpuMilliseconds() - cpuBefore, 500.0) << "a thread kept a core busy while input was held";
 
     std::vector<char> received;
     char buffer[1000];
@@ -201,28 +188,15 @@ TEST(WindowsEngine, HeldInputWaitsInTheDriverWithoutSpinningUntilTheOwnerReads)
     engine.Close();
 }
 
-// Throws the engine's failure code of an open, ecNone when it opened.
-EComm32Error::TErrorCode OpenFailure(TComm32& engine)
-{
-    try {
-        engine.Open();
-        return EComm32Error::ecNone;
-    } catch (const EComm32Error& error) {
-        return error.ErrorCode;
-    }
-}
-
 TEST(WindowsEngine, EveryRateOfTheSettingsDialogIsTakenAndReadBack)
 {
-    const int port = PortOf("CCDL_ECHO_PORT");
-    ASSERT_GT(port, 0) << "CCDL_ECHO_PORT names no COM port: run through scripts/test-windows.sh";
     // The layer reads the rate back after setting it and fails the open
     // when the driver took another; Wine reads it from the pty's termios.
     // The component's rates, and the high ones ccdl's --line may ask for.
     for (std::uint32_t rate : {110u, 300u, 600u, 1200u, 2400u, 4800u, 9600u, 14400u, 19200u, 38400u, 56000u, 57600u,
                                115200u, 128000u, 256000u, 230400u, 460800u, 921600u}) {
         TComm32 engine;
-        engine.UsePortNo(port);
+        ASSERT_TRUE(UsePortOf(engine, "CCDL_ECHO_PORT"));
         engine.DCB.BaudRate = rate;
         engine.DCB.StopBits = TWOSTOPBITS;
         engine.fSetFCtrl(TComm32::fcRtsCtsXonXoff);
@@ -230,7 +204,7 @@ TEST(WindowsEngine, EveryRateOfTheSettingsDialogIsTakenAndReadBack)
         if (UnderWine() && !termiosRate) {
             // Wine sets only the rates termios names and keeps the old one
             // for the rest while reporting success: the read-back refuses.
-            EXPECT_EQ(OpenFailure(engine), EComm32Error::ecSetCommState) << rate << " baud";
+            EXPECT_EQ(enginetest::OpenFailure(engine).ErrorCode, EComm32Error::ecSetCommState) << rate << " baud";
             std::printf("Wine limit: %u baud is not set (no termios rate); the read-back refuses the open\n", rate);
         } else {
             EXPECT_TRUE(Opens(engine)) << rate << " baud";
@@ -246,10 +220,8 @@ TEST(WindowsEngine, EveryRateOfTheSettingsDialogIsTakenAndReadBack)
 
 TEST(WindowsEngine, APortThatHangsUpIsReportedOnceAndNothingSpins)
 {
-    const int port = PortOf("CCDL_HANGUP_PORT");
-    ASSERT_GT(port, 0) << "CCDL_HANGUP_PORT names no COM port: run through scripts/test-windows.sh";
     TComm32 engine;
-    engine.UsePortNo(port);
+    ASSERT_TRUE(UsePortOf(engine, "CCDL_HANGUP_PORT"));
     TReceiver receiver(engine);
     ASSERT_TRUE(Opens(engine));
     // Bytes before the magic sequence come back: the line worked first.
@@ -258,9 +230,7 @@ TEST(WindowsEngine, APortThatHangsUpIsReportedOnceAndNothingSpins)
     ASSERT_EQ(engine.Write(HangUpMagic.data(), static_cast<long>(HangUpMagic.size())),
               static_cast<long>(HangUpMagic.size()));
 
-    const auto lost = [](const std::vector<int>& values) {
-        return std::count_if(values.begin(), values.end(), [](int v) { return v & EV_PORTLOST; });
-    };
+    const auto lost = [](const std::vector<int>& values) { return enginetest::CountWith(values, EV_PORTLOST); };
     ASSERT_TRUE(receiver.Notified.WaitFor([&](const std::vector<int>& values) { return lost(values) >= 1; }, 10s));
     const auto loss = engine.PortLoss();
     ASSERT_TRUE(loss.has_value());
@@ -271,11 +241,11 @@ TEST(WindowsEngine, APortThatHangsUpIsReportedOnceAndNothingSpins)
     // Every call fails at once after a hang-up (Wine: error 21): a thread
     // that kept trying would spin. Over a second, the loss is not reported
     // again and the process uses little of a core.
-    const double cpuBefore = ProcessCpuSeconds();
+    const double cpuBefore = soak::ProcessCpuMilliseconds();
     const std::size_t passesBefore = receiver.Notified.Record().size();
     EXPECT_FALSE(receiver.Notified.WaitFor([&](const std::vector<int>& values) { return lost(values) > 1; }, 1s));
     EXPECT_LT(receiver.Notified.Record().size() - passesBefore, 10u) << "the engine kept notifying after the loss";
-    EXPECT_LT(ProcessCpuSeconds() - cpuBefore, 0.5) << "the engine kept a core busy after the loss";
+    EXPECT_LT(soak::ProcessCpuMilliseconds() - cpuBefore, 500.0) << "the engine kept a core busy after the loss";
     EXPECT_TRUE(engine.Active);
     EXPECT_NO_THROW(engine.Close());
 }
