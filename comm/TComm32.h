@@ -25,6 +25,10 @@
 // destructor: the threads call the virtual members until Close returns, and
 // by the time this destructor closes, the derived part is gone.
 //
+// EV_TXEMPTY reaches the owner only once every byte Write accepted has been
+// handed to the driver (while CTS holds output back, the driver's own
+// transmit-empty is passed on as it comes).
+//
 // A port that goes away while open (unplugged, hung up) is reported once,
 // as EV_PORTLOST, after the bytes received before it; the read thread then
 // ends, and the port stays Active until the owner closes it, which releases
@@ -147,17 +151,21 @@ private:
     struct TThreadContext;
     // The chunk the write thread took from OutQueue, kept with the engine
     // so that neither Close nor a hang-up drops it: the next write thread
-    // finishes it first. One write thread at a time uses it.
+    // finishes it first. One write thread at a time uses it. It changes
+    // Count and Written under Lock, and the read thread reads them under
+    // Lock with OutQueue's count: bytes taken from the queue but not yet
+    // written still hold back a transmit-empty.
     struct TChunk {
         char Bytes[256];
         long Count = 0;     // bytes in the chunk
         long Written = 0;   // bytes of it written
+        std::mutex Lock;
     };
 
     static void _ReadThread(void* context);
     static void _WriteThread(void* context);
     static void _TimerThread(void* context);
-    bool _ReadPass(Platform::TSerialPort& port, const Platform::TCommEvent& stop, char* transfer, const TWorker& worker);
+    bool _ReadPass(TThreadContext& context, char* transfer);
     bool _ReceiveWaitingBytes(Platform::TSerialPort& port, char* transfer);
     bool _InputFlowControl() const;
     bool _HoldInput(Platform::TSerialPort& port);
@@ -169,6 +177,7 @@ private:
     void _KeepStrayWorkers();
     void _SignalWriteRequest();
     bool _CtsAllowsOutput() const;
+    bool _OutputPending(TChunk& chunk) const;
 
     // The open port; empty while closed. The timer thread reads it beside
     // the owner, hence the atomic holder.

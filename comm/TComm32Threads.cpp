@@ -60,7 +60,7 @@ void TComm32::_ReadThread(void* start)
     if (context->Port->SetCommMask(ReadThreadMask)) {
         char transfer[TransferSize];
         while (worker->Run.load(std::memory_order_acquire)) {
-            if (!context->Engine->_ReadPass(*context->Port, *context->Stop, transfer, *worker))
+            if (!context->Engine->_ReadPass(*context, transfer))
                 break;
         }
     }
@@ -68,8 +68,11 @@ void TComm32::_ReadThread(void* start)
     worker->Alive.store(false, std::memory_order_release);
 }
 
-bool TComm32::_ReadPass(TSerialPort& port, const TCommEvent& stop, char* transfer, const TWorker& worker)
+bool TComm32::_ReadPass(TThreadContext& context, char* transfer)
 {
+    TSerialPort& port = *context.Port;
+    const TCommEvent& stop = *context.Stop;
+    const TWorker& worker = *context.Worker;
     std::uint32_t mask = 0;
     const auto waited = port.WaitCommEvent(mask, stop);
     if (waited == TSerialPort::TWaitResult::Stopped || !worker.Run.load(std::memory_order_acquire))
@@ -98,7 +101,7 @@ bool TComm32::_ReadPass(TSerialPort& port, const TCommEvent& stop, char* transfe
             RingCounter.store(0);
     }
     if ((mask & EV_TXEMPTY) && _CtsAllowsOutput()) {
-        if (OutQueue->Count() > 0)
+        if (_OutputPending(*context.Chunk))
             mask &= ~static_cast<std::uint32_t>(EV_TXEMPTY);
         _SignalWriteRequest();
     }
@@ -187,6 +190,15 @@ bool TComm32::_CtsAllowsOutput() const
     return (ModemStatus.load() & MS_CTS_ON) || !DCB.fOutxCtsFlow;
 }
 
+// Two transmit-empties can be on their way at once (a Write wakes the write
+// thread beside the read thread's request); the later one must not find the
+// queue empty while the chunk just taken from it is still being written.
+bool TComm32::_OutputPending(TChunk& chunk) const
+{
+    std::lock_guard guard(chunk.Lock);
+    return OutQueue->Count() > 0 || chunk.Written < chunk.Count;
+}
+
 // A chunk is written in the pass that takes it. After a whole chunk, when
 // the driver says its output queue is empty, the next chunk is taken at
 // once; only while the driver still holds bytes, or after the last chunk,
@@ -209,14 +221,18 @@ void TComm32::_WriteThread(void* start)
         }
         ready = false;
         if (chunk.Written == chunk.Count) {
+            std::lock_guard guard(chunk.Lock);
             chunk.Written = 0;
             chunk.Count = engine.OutQueue->Out(chunk.Bytes, sizeof chunk.Bytes);
-            if (chunk.Count == 0)
-                continue;
         }
+        if (chunk.Count == 0)
+            continue;
         long put = 0;
         const auto result = port.WriteFile(chunk.Bytes + chunk.Written, chunk.Count - chunk.Written, stop, put);
-        chunk.Written += put;
+        {
+            std::lock_guard guard(chunk.Lock);
+            chunk.Written += put;
+        }
         if (result == TSerialPort::TWriteResult::Stopped || !worker->Run.load(std::memory_order_acquire))
             break;
         Platform::YieldProcessor();
