@@ -437,10 +437,11 @@ long long MillisecondsSince(std::chrono::steady_clock::time_point start)
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
 }
 
-double ChildrenCpuMilliseconds()
+// RUSAGE_CHILDREN (the processes waited for) or RUSAGE_THREAD (this thread).
+double CpuMilliseconds(int who)
 {
     rusage usage{};
-    getrusage(RUSAGE_CHILDREN, &usage);
+    getrusage(who, &usage);
     return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
 }
 
@@ -451,7 +452,7 @@ TEST(Drivers, AdapterPulledOutUnderCcdlFailsAtOnceAndComesBackUnderItsName)
 {
     SimulatorBehindTheAdapter controller(200);
     ASSERT_TRUE(controller.Started) << controller.Sim.Output();
-    const double cpuBefore = ChildrenCpuMilliseconds();
+    const double cpuBefore = CpuMilliseconds(RUSAGE_CHILDREN);
     testsupport::Process first(CCDL_PATH, {"download", "--port", "COM33", "--timeout", "5"});
     ASSERT_TRUE(first.WaitForOutput("COM33: 2/7 on sent", 30s)) << first.Err();
     const auto pulled = std::chrono::steady_clock::now();  // the monitor's round trip counts too
@@ -460,10 +461,10 @@ TEST(Drivers, AdapterPulledOutUnderCcdlFailsAtOnceAndComesBackUnderItsName)
     ASSERT_TRUE(first.WaitForOutput("COM33: failed at 2/7 on: the device went away", 10s)) << first.Err();
     const long long reported = MillisecondsSince(pulled);
     EXPECT_EQ(first.WaitExit(), 1);
-    const double cpu = ChildrenCpuMilliseconds() - cpuBefore;
+    const double cpu = CpuMilliseconds(RUSAGE_CHILDREN) - cpuBefore;
     std::printf("ccdl: the removal reported after %lld ms (the monitor took %lld); %.0f ms of CPU for its whole run\n",
                 reported, monitor, cpu);
-    EXPECT_LT(reported, 1000) << first.Err();
+    EXPECT_LT(reported - monitor, 1000) << first.Err();
     EXPECT_LT(cpu, 1000.0) << "ccdl spun";
 
     PlugAdapterBack();
@@ -497,9 +498,13 @@ TEST(Drivers, AdapterPulledOutUnderTheWindowIsReportedAndFoundAgain)
                            QTest::mouseClick(dialog->findChild<QPushButton*>("BnOK"), Qt::LeftButton);
                        });
     window.Button14->click();
-    const double cpuBefore = soak::ProcessCpuMilliseconds();
+    const double cpuBefore = soak::ProcessCpuMilliseconds(), pollingBefore = CpuMilliseconds(RUSAGE_THREAD);
     const auto pulled = std::chrono::steady_clock::now();
     Monitor("device_del ftdi");  // the adapter pulled out
+    // The window reports once this thread is back; its polling for the
+    // monitor's answer is not the window's CPU.
+    const long long monitor = MillisecondsSince(pulled);
+    const double polling = CpuMilliseconds(RUSAGE_THREAD) - pollingBefore;
     // The report runs nested in this wait, and the dialog's answer with it.
     const auto failureBox = [&] {
         return std::find_if(boxes.Boxes().begin(), boxes.Boxes().end(),
@@ -510,10 +515,10 @@ TEST(Drivers, AdapterPulledOutUnderTheWindowIsReportedAndFoundAgain)
         << boxes.Texts().join(", ").toStdString();
     const auto failure = failureBox();
     const auto reported = std::chrono::duration_cast<std::chrono::milliseconds>(failure->At - pulled).count();
-    const double cpu = cpuAtDialog - cpuBefore;
-    std::printf("window: the removal reported after %lld ms, %.0f ms of CPU until the dialog showed: %s\n",
-                static_cast<long long>(reported), cpu, failure->Text.toStdString().c_str());
-    EXPECT_LT(reported, 1000);
+    const double cpu = cpuAtDialog - cpuBefore - polling;
+    std::printf("window: the removal reported after %lld ms (the monitor took %lld), %.0f ms of CPU until the dialog showed: %s\n",
+                static_cast<long long>(reported), monitor, cpu, failure->Text.toStdString().c_str());
+    EXPECT_LT(reported - monitor, 1000);
     // The window's whole process, drawing the box and the dialog included,
     // all emulated; a read thread that kept failing its passes would add
     // its own core's worth.
