@@ -30,7 +30,7 @@ protected:
     {
         Open();
         Peer.Send({0x7E, 0x01, 0x00, 0x02});
-        ASSERT_TRUE(WaitUntil([&] { return Window.Label11->text() == U("连接"); }));
+        ASSERT_TRUE(WaitForLink(Window));
     }
 };
 
@@ -75,7 +75,7 @@ TEST_F(Download, WholeDownloadWhereLineSettingsChangeOnlyOnAPick)
 
     Peer.SetAnswering(true);
     Window.Button1->click();
-    ASSERT_TRUE(WaitUntil([&] { return Window.Label11->text() == U("连接"); }));
+    ASSERT_TRUE(WaitForLink(Window));
     Window.Button14->click();  // a disabled button would send nothing
     ASSERT_TRUE(Boxes.WaitFor(U("发送完毕")));
     EXPECT_EQ(Peer.FrameTexts(), (std::vector<std::string>{

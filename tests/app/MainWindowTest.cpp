@@ -107,7 +107,7 @@ TEST_F(MainWindow, AnAnswerBeingReceivedWhenThePressEndsIsKept)
     ASSERT_TRUE(inTheLayer);
     device.fSetPackageInterval(20); // the line has been silent: the package closes
     Window.Timer1->start();
-    EXPECT_TRUE(WaitUntil([&] { return Window.Label11->text() == U("连接"); }));
+    EXPECT_TRUE(WaitForLink(Window));
 }
 
 TEST_F(MainWindow, MissingPortShowsTheFailureThenTheDialogAndCancelEnds)
@@ -153,7 +153,7 @@ TEST_F(MainWindow, LostPortIsClosedReportedAndFoundAgain)
 {
     Peer.SetAnswering(true);
     Window.Button1->click();
-    ASSERT_TRUE(WaitUntil([&] { return Window.Label11->text() == U("连接"); }));
+    ASSERT_TRUE(WaitForLink(Window));
     std::unique_ptr<testsupport::PtyPort> replugged;
     bool closedWhenAsked = false, listedAgain = false;
     Boxes.OnNextWindow(IsSettingsDialog, [&](QWidget* dialog) {

@@ -47,6 +47,12 @@ inline QString U(const char* utf8)
     return QString::fromUtf8(utf8);
 }
 
+// The link is up when the state label reads "连接".
+inline bool WaitForLink(const TForm1& window, std::chrono::milliseconds timeout = std::chrono::seconds(5))
+{
+    return WaitUntil([&] { return window.Label11->text() == U("连接"); }, timeout);
+}
+
 // The port settings dialog, as the next modal window to answer.
 inline bool IsSettingsDialog(QWidget* window)
 {

@@ -37,7 +37,7 @@
 #include "PtyPort.h"
 #include "TComm32.h"
 #include "TCommSerialPortInfo.h"
-#include "Unit1.h"
+#include "WindowOnPty.h"
 
 using namespace OrvekComm32;
 using namespace std::chrono_literals;
@@ -381,7 +381,7 @@ TEST(Drivers, WholeDownloadThroughTheUsbAdapter)
         testsupport::ModalAnswers boxes;
         TForm1 window;
         window.Button1->click();
-        EXPECT_TRUE(testsupport::WaitUntil([&] { return window.Label11->text() == QString::fromUtf8("连接"); }, 20s));
+        EXPECT_TRUE(apptest::WaitForLink(window, 20s));
         window.Button14->click();
         EXPECT_TRUE(boxes.WaitFor(QString::fromUtf8("发送完毕"), 1, 20s)) << boxes.Texts().join(", ").toStdString();
         window.Button15->click();
@@ -482,11 +482,11 @@ TEST(Drivers, AdapterPulledOutUnderTheWindowIsReportedAndFoundAgain)
     testsupport::ModalAnswers boxes;
     TForm1 window;
     window.Button1->click();
-    ASSERT_TRUE(testsupport::WaitUntil([&] { return window.Label11->text() == QString::fromUtf8("连接"); }, 20s));
+    ASSERT_TRUE(apptest::WaitForLink(window, 20s));
 
     bool listedAgain = false;
     double cpuAtDialog = 0;
-    boxes.OnNextWindow([](QWidget* shown) { return shown->objectName() == "Form_LxCommDevice_Settings"; },
+    boxes.OnNextWindow(apptest::IsSettingsDialog,
                        [&](QWidget* dialog) {
                            cpuAtDialog = soak::ProcessCpuMilliseconds();
                            PlugAdapterBack();
