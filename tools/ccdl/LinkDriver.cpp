@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "ControllerFrame.h"
+#include "FrameText.h"
 #include "ParseHexBytes.h"
 
 namespace ccdl {
@@ -35,9 +36,7 @@ int StepOf(std::uint8_t code)
 
 std::string Code(std::uint8_t code)
 {
-    char text[4];
-    std::snprintf(text, sizeof text, "%02X", code);
-    return text;
+    return FrameText(std::span(&code, 1));
 }
 
 bool Shows(const ControllerLink::TReaction& reaction, TAction::TKind kind)

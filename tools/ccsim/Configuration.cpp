@@ -1,7 +1,6 @@
 #include "Configuration.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <unistd.h>
@@ -30,9 +29,7 @@ std::string CodeText(std::optional<std::uint8_t> code, std::string (*meaning)(st
 {
     if (!code)
         return "not received";
-    char hex[8];
-    std::snprintf(hex, sizeof hex, "%02X", *code);
-    return std::string(hex) + " = " + meaning(*code);
+    return FrameText(std::span(&*code, 1)) + " = " + meaning(*code);
 }
 
 } // namespace
