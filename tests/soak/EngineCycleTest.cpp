@@ -44,8 +44,7 @@ TEST(EngineCycles, OpenCloseCyclesAndFailedOpensLeaveNoDescriptorOrThread)
     EXPECT_EQ(soak::OpenDescriptorCount(), descriptors);
     // A worker clears its alive flag, which Close waits for, a moment before
     // its thread has ended: the count may take that moment to come down.
-    EXPECT_TRUE(WaitUntil([&] { return soak::ThreadCount() <= threads; }, 10s))
-        << soak::ThreadCount() << " threads, " << threads << " before the cycles";
+    EXPECT_TRUE(WaitUntil([&] { return soak::ThreadCount() <= threads; }, 10s)) << soak::ThreadCount() << " > " << threads;
 }
 
 } // namespace
